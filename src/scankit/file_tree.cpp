@@ -14,6 +14,12 @@ FileTree::FileTree(std::string rootPath, std::vector<Node> nodes, std::vector<ui
     , rootIsPackagePart_(PackageRule::pathHasPackageComponent(rootPath_))
     , scannedAt_(Clock::now()) {}
 
+FileTree::FileTree(std::string rootPath, std::vector<Node> nodes, std::vector<uint8_t> names,
+                   std::vector<int32_t> order)
+    : FileTree(std::move(rootPath), std::move(nodes), std::move(names)) {
+    order_ = std::move(order);
+}
+
 void FileTree::finish() {
     const auto n = nodes_.size();
     // Parents always precede their children, so walking backwards completes every node

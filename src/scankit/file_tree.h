@@ -71,6 +71,8 @@ public:
     static constexpr size_t maxNameLength = 0xffff;
 
     FileTree(std::string rootPath, std::vector<Node> nodes, std::vector<uint8_t> names);
+    // A finished tree from its parts, as read back from storage; verify() tells if it is sound.
+    FileTree(std::string rootPath, std::vector<Node> nodes, std::vector<uint8_t> names, std::vector<int32_t> order);
 
     // Rolls sizes, item counts and containsDataless up and builds the display order.
     void finish();
