@@ -71,7 +71,6 @@ void TempDir::write(std::string_view relative, size_t bytes) const {
         }
         done += static_cast<size_t>(n);
     }
-    ::fsync(fd);
     ::close(fd);
 }
 
