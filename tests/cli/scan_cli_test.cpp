@@ -1,0 +1,105 @@
+#include "cli/scan_options.h"
+#include "cli/scan_report.h"
+#include "support/temp_dir.h"
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace hollowmere;
+using hollowmere::test::TempDir;
+
+namespace {
+
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+
+// Runs hollowmere-scan with its standard error folded into the output.
+CommandResult runScan(const std::string& arguments) {
+    CommandResult run;
+    const std::string command = std::string(HOLLOWMERE_SCAN_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace
+
+TEST(ScanOptions, Parsing) {
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        std::string folder;
+        bool json;
+        int workers;
+    };
+    const Case cases[] = {
+        {{"/srv"}, true, "/srv", false, 0},
+        {{"--json", "/srv"}, true, "/srv", true, 0},
+        {{"--workers", "3", "/srv"}, true, "/srv", false, 3},
+        {{"--", "-odd-name"}, true, "-odd-name", false, 0},
+        {{"--workers"}, false, "", false, 0},
+        {{"--workers", "0", "/srv"}, false, "", false, 0},
+        {{"--workers", "3x"}, false, "", false, 0},
+        {{"--frobnicate"}, false, "", false, 0},
+        {{"/a", "/b"}, false, "", false, 0},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto options = cli::parseOptions(c.args, error);
+        ASSERT_EQ(options.has_value(), c.ok) << c.args.front();
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(options->folder, c.folder);
+        EXPECT_EQ(options->json, c.json);
+        EXPECT_EQ(options->workers, c.workers);
+    }
+}
+
+TEST(ScanReport, Formats) {
+    EXPECT_EQ(cli::formatCount(0), "0");
+    EXPECT_EQ(cli::formatCount(1234567), "1,234,567");
+    EXPECT_EQ(cli::formatCount(100), "100");
+    EXPECT_EQ(cli::formatBytes(0), "Zero KB");
+    EXPECT_EQ(cli::formatBytes(999), "999 bytes");
+    EXPECT_EQ(cli::formatBytes(1'234'567), "1.23 MB");
+    EXPECT_EQ(cli::formatBytes(45'600'000'000), "45.6 GB");
+    EXPECT_EQ(cli::jsonString("a\"b\\c\n\x01\xff"), "\"a\\\"b\\\\c\\n\\u0001\xEF\xBF\xBD\"");
+}
+
+TEST(HollowmereScan, JsonReportOfAFolder) {
+    TempDir dir;
+    dir.mkdir("sub");
+    dir.write("sub/a", 10000);
+    dir.write("b", 5000);
+    const CommandResult run = runScan("--json " + dir.path());
+    ASSERT_EQ(run.status, 0) << run.out;
+    const uint64_t total = test::allocatedBytes(dir / "sub/a") + test::allocatedBytes(dir / "b");
+    EXPECT_NE(run.out.find("\"path\":\"" + dir.path() + "\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"total_bytes\":" + std::to_string(total) + ","), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"items\":3,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"folders\":2,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"restricted\":0,"), std::string::npos) << run.out;
+}
+
+TEST(HollowmereScan, ErrorsAndHelp) {
+    const CommandResult missing = runScan("/nonexistent/hollowmere");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("couldn't read /nonexistent/hollowmere: No such file or directory"), std::string::npos)
+        << missing.out;
+    EXPECT_EQ(runScan("--bogus").status, 2);
+    const CommandResult help = runScan("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: hollowmere-scan"), std::string::npos);
+}
