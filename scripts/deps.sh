@@ -11,7 +11,7 @@ packages=(
   # platform libraries
   libplist-dev libsystemd-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth trash-cli
 )
 
 missing=()

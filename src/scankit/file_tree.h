@@ -23,6 +23,9 @@ struct NodeID {
 using Clock = std::chrono::system_clock;
 using Date = Clock::time_point;
 
+enum class ItemCategory : uint8_t; // item_category.h
+struct LargestItems;               // largest_items.h
+
 // The result of every scan: one flat array of 32-byte records, all names back to back in one
 // byte buffer, and a display permutation (`order`) that lists each folder's children largest
 // first. Nothing is allocated per item and nothing walks the tree recursively.
@@ -108,6 +111,11 @@ public:
     std::vector<NodeID> restrictedFolders() const;
     uint64_t freedByTrashing(NodeID id) const;
     Date scannedSince(NodeID id) const;
+
+    // The category of a file or package by its name; other kinds have none (item_category.cpp).
+    std::optional<ItemCategory> category(NodeID id) const;
+    // The largest qualifying items, at most `limit` per list (largest_items.cpp).
+    LargestItems largestItems(int limit) const;
 
     const std::string& rootPath() const { return rootPath_; }
     bool rootIsPackagePart() const { return rootIsPackagePart_; }
