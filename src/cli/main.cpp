@@ -5,6 +5,7 @@
 
 #include "scankit/cancellation.h"
 #include "scankit/disk_scanner.h"
+#include "scankit/item_category.h"
 
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -120,7 +121,14 @@ int main(int argc, char** argv) {
         }
     }
 
-    const cli::ScanSummary summary = cli::summarize(*tree, seconds);
+    if (options->totalOnly) {
+        std::printf("%llu\n", static_cast<unsigned long long>(tree->size(FileTree::root())));
+        return 0;
+    }
+    // The JSON summary stays lean for scripts unless a list was asked for.
+    const bool listsLargest = !options->json || options->kind || options->topGiven;
+    const auto kind = options->kind ? itemCategory(*options->kind) : std::nullopt;
+    const cli::ScanSummary summary = cli::summarize(*tree, seconds, listsLargest ? options->top : 0, kind);
     const std::string report = options->json ? cli::jsonReport(summary) : cli::textReport(summary);
     std::fwrite(report.data(), 1, report.size(), stdout);
     return 0;

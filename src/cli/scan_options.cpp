@@ -1,5 +1,7 @@
 #include "scan_options.h"
 
+#include "scankit/item_category.h"
+
 #include <charconv>
 #include <cstdlib>
 
@@ -12,6 +14,10 @@ const char* const usageText =
     "\n"
     "Options:\n"
     "  --json         print one JSON object instead of the report\n"
+    "  --total        print only the allocated total in bytes\n"
+    "  --top N        list the N largest files (default 20; 0 lists none)\n"
+    "  --kind KIND    list the largest files of one kind: video, archive, diskImage,\n"
+    "                 installer or app\n"
     "  --workers N    read with N threads (default: one per processor core)\n"
     "  -h, --help     show this help\n"
     "\n"
@@ -30,17 +36,29 @@ std::optional<ScanOptions> parseOptions(const std::vector<std::string>& argument
             options.help = true;
         } else if (!onlyOperands && a == "--json") {
             options.json = true;
-        } else if (!onlyOperands && a == "--workers") {
+        } else if (!onlyOperands && a == "--total") {
+            options.totalOnly = true;
+        } else if (!onlyOperands && (a == "--workers" || a == "--top")) {
             if (i + 1 == arguments.size()) {
-                error = "--workers needs a number";
+                error = a + " needs a number";
                 return std::nullopt;
             }
             const std::string& value = arguments[++i];
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), options.workers);
-            if (ec != std::errc() || end != value.data() + value.size() || options.workers < 1) {
-                error = "--workers needs a positive number, not \"" + value + "\"";
+            int number = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+            const int least = a == "--workers" ? 1 : 0;
+            if (ec != std::errc() || end != value.data() + value.size() || number < least) {
+                error = a + " needs a " + (least ? "positive" : "non-negative") + " number, not \"" + value + "\"";
                 return std::nullopt;
             }
+            (a == "--workers" ? options.workers : options.top) = number;
+            options.topGiven = options.topGiven || a == "--top";
+        } else if (!onlyOperands && a == "--kind") {
+            if (i + 1 == arguments.size() || !itemCategory(arguments[i + 1])) {
+                error = "--kind needs one of video, archive, diskImage, installer, app";
+                return std::nullopt;
+            }
+            options.kind = arguments[++i];
         } else if (!onlyOperands && a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;

@@ -1,5 +1,7 @@
 #include "scan_report.h"
 
+#include "scankit/item_category.h"
+#include "scankit/largest_items.h"
 #include "scankit/utf8.h"
 
 #include <cstdio>
@@ -12,7 +14,7 @@ constexpr size_t restrictedShown = 5;
 
 } // namespace
 
-ScanSummary summarize(const FileTree& tree, double seconds) {
+ScanSummary summarize(const FileTree& tree, double seconds, int top, std::optional<ItemCategory> kind) {
     using Flags = FileTree::Flags;
     ScanSummary s;
     s.path = tree.rootPath();
@@ -28,6 +30,11 @@ ScanSummary summarize(const FileTree& tree, double seconds) {
     const auto restricted = tree.restrictedFolders();
     s.restricted = restricted.size();
     for (size_t i = 0; i < restricted.size() && i < restrictedShown; ++i) s.firstRestricted.push_back(tree.path(restricted[i]));
+    if (top > 0) {
+        s.largestTitle = kind ? std::string(title(*kind)) : std::string(allKindsTitle);
+        const LargestItems largest = tree.largestItems(top);
+        for (NodeID id : largest.items(kind)) s.largest.push_back({tree.path(id), tree.size(id)});
+    }
     return s;
 }
 
@@ -101,6 +108,14 @@ std::string textReport(const ScanSummary& s) {
     std::snprintf(line, sizeof line, "  Elapsed     %.2f s (%s items per second)\n", s.seconds,
                   formatCount(static_cast<uint64_t>(rate)).c_str());
     out += line;
+    if (!s.largestTitle.empty()) {
+        out += "\nLargest files (" + s.largestTitle + ")\n";
+        if (s.largest.empty()) out += "  none\n";
+        for (const ScanSummary::Item& item : s.largest) {
+            std::snprintf(line, sizeof line, "  %10s  ", formatBytes(item.bytes).c_str());
+            out += line + repairUtf8(item.path) + "\n";
+        }
+    }
     return out;
 }
 
@@ -118,6 +133,14 @@ std::string jsonReport(const ScanSummary& s) {
     out += "],\"seconds\":";
     out += seconds;
     out += ",\"storage_bytes\":" + std::to_string(s.storageBytes);
+    if (!s.largestTitle.empty()) {
+        out += ",\"largest\":[";
+        for (size_t i = 0; i < s.largest.size(); ++i) {
+            out += (i ? "," : "") + std::string("{\"path\":") + jsonString(s.largest[i].path) +
+                   ",\"bytes\":" + std::to_string(s.largest[i].bytes) + "}";
+        }
+        out += "]";
+    }
     return out + "}\n";
 }
 

@@ -3,6 +3,7 @@
 #include "scankit/file_tree.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,18 @@ struct ScanSummary {
     std::vector<std::string> firstRestricted;
     double seconds = 0;
     uint64_t storageBytes = 0;
+
+    struct Item {
+        std::string path;
+        uint64_t bytes;
+    };
+    std::string largestTitle; // "All Kinds" or the kind's title
+    std::vector<Item> largest;
 };
 
-ScanSummary summarize(const FileTree& tree, double seconds);
+// Summarises a finished scan; lists the `top` largest files, of one kind when given.
+ScanSummary summarize(const FileTree& tree, double seconds, int top = 0,
+                      std::optional<ItemCategory> kind = std::nullopt);
 
 std::string textReport(const ScanSummary& summary);
 std::string jsonReport(const ScanSummary& summary);

@@ -52,6 +52,8 @@ TEST(ScanOptions, Parsing) {
         {{"--workers", "3x"}, false, "", false, 0},
         {{"--frobnicate"}, false, "", false, 0},
         {{"/a", "/b"}, false, "", false, 0},
+        {{"--top", "-1"}, false, "", false, 0},
+        {{"--kind", "videos"}, false, "", false, 0},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -65,6 +67,16 @@ TEST(ScanOptions, Parsing) {
         EXPECT_EQ(options->json, c.json);
         EXPECT_EQ(options->workers, c.workers);
     }
+}
+
+TEST(ScanOptions, LargestFilesAndTotal) {
+    std::string error;
+    const auto options = cli::parseOptions({"--top", "0", "--kind", "diskImage", "--total", "/x"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->top, 0);
+    EXPECT_TRUE(options->topGiven);
+    EXPECT_EQ(options->kind, "diskImage");
+    EXPECT_TRUE(options->totalOnly);
 }
 
 TEST(ScanReport, Formats) {
@@ -91,6 +103,26 @@ TEST(HollowmereScan, JsonReportOfAFolder) {
     EXPECT_NE(run.out.find("\"items\":3,"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"folders\":2,"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"restricted\":0,"), std::string::npos) << run.out;
+}
+
+TEST(HollowmereScan, LargestFilesByKindAndTotal) {
+    TempDir dir;
+    dir.write("film.mkv", 30000);
+    dir.write("notes.txt", 90000);
+    dir.write("old.zip", 10000);
+    const CommandResult videos = runScan("--kind video " + dir.path());
+    ASSERT_EQ(videos.status, 0) << videos.out;
+    EXPECT_NE(videos.out.find("Largest files (Videos)"), std::string::npos) << videos.out;
+    EXPECT_NE(videos.out.find(dir / "film.mkv"), std::string::npos) << videos.out;
+    EXPECT_EQ(videos.out.find("notes.txt"), std::string::npos) << videos.out;
+
+    const CommandResult all = runScan("--top 1 " + dir.path());
+    EXPECT_NE(all.out.find(dir / "notes.txt"), std::string::npos) << all.out;
+    EXPECT_EQ(all.out.find("film.mkv"), std::string::npos) << all.out;
+
+    const uint64_t total = test::allocatedBytes(dir / "film.mkv") + test::allocatedBytes(dir / "notes.txt") +
+                           test::allocatedBytes(dir / "old.zip");
+    EXPECT_EQ(runScan("--total " + dir.path()).out, std::to_string(total) + "\n");
 }
 
 TEST(HollowmereScan, ErrorsAndHelp) {
