@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <span>
@@ -77,11 +78,51 @@ public:
     // A finished tree from its parts, as read back from storage; verify() tells if it is sound.
     FileTree(std::string rootPath, std::vector<Node> nodes, std::vector<uint8_t> names, std::vector<int32_t> order);
 
+    // A transfer block that the decoder rejects; two errors are equal when their messages are.
+    class TransferError : public std::exception {
+    public:
+        enum class Case { malformed };
+
+        static TransferError malformed(std::string message) { return TransferError(std::move(message)); }
+
+        Case which() const { return Case::malformed; }
+        const std::string& message() const { return message_; }
+        const char* what() const noexcept override { return message_.c_str(); }
+
+        friend bool operator==(const TransferError& a, const TransferError& b) { return a.message_ == b.message_; }
+
+    private:
+        explicit TransferError(std::string message) : message_(std::move(message)) {}
+        std::string message_;
+    };
+
+    // Transfer format (file_tree_transfer.cpp): the tree's arrays end to end behind a 40-byte
+    // header. Decoding validates every index before the tree exists and throws TransferError;
+    // it does not finish the tree again. scannedAt is the time of decoding.
+    explicit FileTree(std::span<const uint8_t> transferData);
+    std::vector<uint8_t> transferData() const;
+
+    // Writes `from` and its live subtree as CSV to the file at `to` (file_tree_csv.cpp),
+    // replacing it. Throws std::system_error when the file cannot be opened or written.
+    void writeCSV(NodeID from, const std::string& to) const;
+
     // Rolls sizes, item counts and containsDataless up and builds the display order.
     void finish();
 
     // Sets readAsAdministrator on the root, so every node reads as read by the helper.
     void markRootReadAsAdministrator();
+
+    // Edits in place (file_tree_edits.cpp). Nodes are never deleted or renumbered: removal sets
+    // `removed` and keeps the node in its parent's removed tail of `order`; a rescan appends.
+    // Takes a node and its subtree out; ignores the root and nodes already removed.
+    void remove(NodeID id);
+    // Puts a removed node back while it still stands in its parent's removed tail.
+    bool restore(NodeID id);
+    // Replaces the subtree of `of` by `with`, whose root stands for `of` itself. Throws
+    // std::length_error (changing nothing) when the result would exceed the tree's limits.
+    void replaceContents(NodeID of, const FileTree& with, bool readAsAdministrator);
+    // replaceContents, only when `tree`'s rootPath is exactly path(at); true when it replaced.
+    bool graft(const FileTree& tree, NodeID at, bool readAsAdministrator);
 
     int32_t count() const { return static_cast<int32_t>(nodes_.size()); }
     static constexpr NodeID root() { return NodeID{0}; }

@@ -21,7 +21,6 @@ std::optional<std::string> FileTree::verify() const {
     if (order_[0] != 0) return "order[0] is not the root";
 
     constexpr auto removedBit = static_cast<uint8_t>(Flags::removed);
-    std::vector<bool> live(n);
     std::vector<uint64_t> liveSize(n, 0);
     std::vector<uint64_t> liveItems(n, 0);
     std::vector<bool> seen(n, false);
@@ -36,7 +35,6 @@ std::optional<std::string> FileTree::verify() const {
         }
         const bool container = isContainerKind(static_cast<Kind>(node.kind));
         if (!container && (node.childCount != 0 || node.items != 0)) return at(i, "non-container with children");
-        live[i] = !(node.flags & removedBit) && (i == 0 || live[static_cast<size_t>(node.parent)]);
         if (order_[i] < 0 || static_cast<size_t>(order_[i]) >= n) return "order entry out of range";
         if (seen[static_cast<size_t>(order_[i])]) return "order is not a permutation";
         seen[static_cast<size_t>(order_[i])] = true;
@@ -51,13 +49,27 @@ std::optional<std::string> FileTree::verify() const {
         runEnd[p] = end;
     }
 
+    // Siblings share the positions of their index run, so an order entry and its position
+    // always name children of the same node.
+    for (size_t k = 1; k < n; ++k) {
+        if (nodes_[static_cast<size_t>(order_[k])].parent != nodes_[k].parent) {
+            return "order position " + std::to_string(k) + " holds a child of another node";
+        }
+    }
+
+    // A node is reached when its parent is and it lies in the parent's current run. Old runs
+    // left behind by a rescan, and everything below them, are not: they are dead for good and
+    // their sums are stale. A removed node that is reached keeps sound sums for a restore.
+    std::vector<bool> reached(n, false);
+    reached[0] = true;
     for (size_t i = 1; i < n; ++i) {
         const Node& node = nodes_[i];
         const auto p = static_cast<size_t>(node.parent);
         // Children outside the parent's current run (an older run before a graft) are removed.
         const bool inRun = i >= static_cast<size_t>(nodes_[p].firstChild) && i < runEnd[p];
         if (!inRun && !(node.flags & removedBit)) return at(i, "live child outside its parent's run");
-        if (live[i]) {
+        reached[i] = inRun && reached[p];
+        if (!(node.flags & removedBit)) {
             liveSize[p] += node.size;
             liveItems[p] += uint64_t{node.items} + 1;
         }
@@ -65,10 +77,9 @@ std::optional<std::string> FileTree::verify() const {
 
     for (size_t p = 0; p < n; ++p) {
         const Node& node = nodes_[p];
-        if (!isContainerKind(static_cast<Kind>(node.kind))) continue;
+        if (!isContainerKind(static_cast<Kind>(node.kind)) || !reached[p]) continue;
         if (node.size != liveSize[p]) return at(p, "size is not the sum of its live children");
         if (node.items != liveItems[p]) return at(p, "items is not the count of its live descendants");
-        if (node.childCount == 0) continue;
         const auto first = static_cast<size_t>(node.firstChild);
         const size_t end = runEnd[p];
         const size_t live = static_cast<size_t>(node.childCount);
