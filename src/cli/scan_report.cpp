@@ -127,7 +127,10 @@ std::string jsonReport(const ScanSummary& s) {
     out += ",\"folders\":" + std::to_string(s.folders);
     out += ",\"restricted\":" + std::to_string(s.restricted);
     out += ",\"restricted_paths\":[";
-    for (size_t i = 0; i < s.firstRestricted.size(); ++i) out += (i ? "," : "") + jsonString(s.firstRestricted[i]);
+    for (size_t i = 0; i < s.firstRestricted.size(); ++i) {
+        if (i) out += ',';
+        out += jsonString(s.firstRestricted[i]);
+    }
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.6f", s.seconds);
     out += "],\"seconds\":";
@@ -136,8 +139,12 @@ std::string jsonReport(const ScanSummary& s) {
     if (!s.largestTitle.empty()) {
         out += ",\"largest\":[";
         for (size_t i = 0; i < s.largest.size(); ++i) {
-            out += (i ? "," : "") + std::string("{\"path\":") + jsonString(s.largest[i].path) +
-                   ",\"bytes\":" + std::to_string(s.largest[i].bytes) + "}";
+            if (i) out += ',';
+            out += "{\"path\":";
+            out += jsonString(s.largest[i].path);
+            out += ",\"bytes\":";
+            out += std::to_string(s.largest[i].bytes);
+            out += '}';
         }
         out += "]";
     }
