@@ -1,5 +1,6 @@
 // hollowmere-scan: the scan engine from a terminal.
 
+#include "map_picture.h"
 #include "scan_options.h"
 #include "scan_report.h"
 
@@ -7,6 +8,7 @@
 #include "scankit/disk_scanner.h"
 #include "scankit/item_category.h"
 
+#include <dlfcn.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -52,6 +55,39 @@ void showProgress(const DiskScanner::Progress& p) {
 void clearProgress() {
     std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
+}
+
+// Draws the map through the map module: beside the program in the build tree, in
+// HOLLOWMERE_MAP_MODULE_DIR (relative to the program's folder) when installed. Loaded only
+// now, so that a plain scan does not load Qt.
+int writeMap(const FileTree& tree, const cli::ScanOptions& options) {
+    using Entry = decltype(&hollowmere_write_map_picture);
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    // Only a full path: a bare name would send dlopen searching the library path.
+    std::string error = "can't find the program's folder";
+    Entry write = nullptr;
+    if (!ec && program.is_absolute()) {
+        const std::filesystem::path folder = program.parent_path();
+        for (const auto& dir : {folder, folder / HOLLOWMERE_MAP_MODULE_DIR}) {
+            if (void* module = ::dlopen((dir / HOLLOWMERE_MAP_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                write = reinterpret_cast<Entry>(::dlsym(module, cli::mapPictureEntry));
+                if (write) break;
+            }
+            if (const char* reason = ::dlerror()) error = reason;
+        }
+    }
+    if (!write) {
+        std::fprintf(stderr, "hollowmere-scan: --map can't load its drawing module: %s\n", error.c_str());
+        return 1;
+    }
+    const cli::MapPicture picture{*options.mapFile, options.mapSize, options.mapDark,
+                                  cli::formatBytes(tree.size(FileTree::root()))};
+    if (!write(tree, picture, error)) {
+        std::fprintf(stderr, "hollowmere-scan: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -123,13 +159,14 @@ int main(int argc, char** argv) {
 
     if (options->totalOnly) {
         std::printf("%llu\n", static_cast<unsigned long long>(tree->size(FileTree::root())));
-        return 0;
+    } else {
+        // The JSON summary stays lean for scripts unless a list was asked for.
+        const bool listsLargest = !options->json || options->kind || options->topGiven;
+        const auto kind = options->kind ? itemCategory(*options->kind) : std::nullopt;
+        const cli::ScanSummary summary = cli::summarize(*tree, seconds, listsLargest ? options->top : 0, kind);
+        const std::string report = options->json ? cli::jsonReport(summary) : cli::textReport(summary);
+        std::fwrite(report.data(), 1, report.size(), stdout);
     }
-    // The JSON summary stays lean for scripts unless a list was asked for.
-    const bool listsLargest = !options->json || options->kind || options->topGiven;
-    const auto kind = options->kind ? itemCategory(*options->kind) : std::nullopt;
-    const cli::ScanSummary summary = cli::summarize(*tree, seconds, listsLargest ? options->top : 0, kind);
-    const std::string report = options->json ? cli::jsonReport(summary) : cli::textReport(summary);
-    std::fwrite(report.data(), 1, report.size(), stdout);
-    return 0;
+    std::fflush(stdout);
+    return options->mapFile ? writeMap(*tree, *options) : 0;
 }

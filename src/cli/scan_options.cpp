@@ -19,6 +19,9 @@ const char* const usageText =
     "  --kind KIND    list the largest files of one kind: video, archive, diskImage,\n"
     "                 installer or app\n"
     "  --workers N    read with N threads (default: one per processor core)\n"
+    "  --map FILE     also draw the folder's sunburst map into FILE, a PNG picture\n"
+    "  --size N       the map's side in pixels, 64 to 4096 (default 800)\n"
+    "  --dark         draw the map in the dark appearance\n"
     "  -h, --help     show this help\n"
     "\n"
     "Progress goes to standard error when it is a terminal; Ctrl+C cancels the scan.\n"
@@ -28,6 +31,7 @@ const char* const usageText =
 std::optional<ScanOptions> parseOptions(const std::vector<std::string>& arguments, std::string& error) {
     ScanOptions options;
     bool onlyOperands = false;
+    bool sizeGiven = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (!onlyOperands && a == "--") {
@@ -38,6 +42,26 @@ std::optional<ScanOptions> parseOptions(const std::vector<std::string>& argument
             options.json = true;
         } else if (!onlyOperands && a == "--total") {
             options.totalOnly = true;
+        } else if (!onlyOperands && a == "--dark") {
+            options.mapDark = true;
+        } else if (!onlyOperands && a == "--map") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                error = "--map needs a file name";
+                return std::nullopt;
+            }
+            options.mapFile = arguments[++i];
+        } else if (!onlyOperands && a == "--size") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : std::string();
+            int number = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
+                number < minMapSize || number > maxMapSize) {
+                error = "--size needs a number from " + std::to_string(minMapSize) + " to " +
+                        std::to_string(maxMapSize) + (value.empty() ? "" : ", not \"" + value + "\"");
+                return std::nullopt;
+            }
+            options.mapSize = number;
+            sizeGiven = true;
         } else if (!onlyOperands && (a == "--workers" || a == "--top")) {
             if (i + 1 == arguments.size()) {
                 error = a + " needs a number";
@@ -68,6 +92,10 @@ std::optional<ScanOptions> parseOptions(const std::vector<std::string>& argument
             error = "only one folder can be scanned at a time";
             return std::nullopt;
         }
+    }
+    if ((sizeGiven || options.mapDark) && !options.mapFile) {
+        error = std::string(sizeGiven ? "--size" : "--dark") + " needs --map";
+        return std::nullopt;
     }
     if (options.folder.empty()) {
         const char* home = std::getenv("HOME");

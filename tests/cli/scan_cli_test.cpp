@@ -1,6 +1,12 @@
 #include "cli/scan_options.h"
 #include "cli/scan_report.h"
+#include "corekit/qt_color.h"
+#include "corekit/ring_palette.h"
+#include "sunburstkit/sunburst_geometry.h"
+#include "sunburstkit/sunburst_layout.h"
 #include "support/temp_dir.h"
+
+#include <QImage>
 
 #include <sys/wait.h>
 
@@ -79,6 +85,40 @@ TEST(ScanOptions, LargestFilesAndTotal) {
     EXPECT_TRUE(options->totalOnly);
 }
 
+TEST(ScanOptions, MapPicture) {
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        int size;
+        bool dark;
+    };
+    const Case cases[] = {
+        {{"--map", "m.png", "/srv"}, true, 800, false},
+        {{"--map", "m.png", "--size", "4096", "--dark", "/srv"}, true, 4096, true},
+        {{"--size", "64", "--map", "m.png"}, true, 64, false},
+        {{"--map"}, false, 0, false},
+        {{"--map", "", "/srv"}, false, 0, false},
+        {{"--map", "m.png", "--size", "63"}, false, 0, false},
+        {{"--map", "m.png", "--size", "4097"}, false, 0, false},
+        {{"--map", "m.png", "--size", "2e3"}, false, 0, false},
+        {{"--map", "m.png", "--size"}, false, 0, false},
+        {{"--size", "500", "/srv"}, false, 0, false},
+        {{"--dark", "/srv"}, false, 0, false},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto options = cli::parseOptions(c.args, error);
+        ASSERT_EQ(options.has_value(), c.ok) << ::testing::PrintToString(c.args);
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(options->mapFile, "m.png");
+        EXPECT_EQ(options->mapSize, c.size);
+        EXPECT_EQ(options->mapDark, c.dark);
+    }
+}
+
 TEST(ScanReport, Formats) {
     EXPECT_EQ(cli::formatCount(0), "0");
     EXPECT_EQ(cli::formatCount(1234567), "1,234,567");
@@ -134,4 +174,32 @@ TEST(HollowmereScan, ErrorsAndHelp) {
     const CommandResult help = runScan("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: hollowmere-scan"), std::string::npos);
+}
+
+// The map picture of a folder holding one large and one small file: the large one's arc takes
+// nearly all of ring 1, in slot 0 as a file, on the canvas of the appearance asked for.
+TEST(HollowmereScan, MapPicture) {
+    TempDir dir;
+    dir.write("large", 200000);
+    dir.write("small", 20000);
+    const SunburstGeometry geometry({200, 200}, SunburstLayout::standardMaxDepth, 6);
+    const auto ring = geometry.ring(1);
+    const auto inLargeArc = geometry.point((ring.inner + ring.outer) / 2, 0.3);
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        const std::string picture = dir / (dark ? "dark.png" : "light.png");
+        const CommandResult run =
+            runScan("--total --map " + picture + " --size 200 " + (dark ? "--dark " : "") + dir.path());
+        ASSERT_EQ(run.status, 0) << run.out;
+        const QImage image(QString::fromStdString(picture));
+        ASSERT_EQ(image.size(), QSize(200, 200));
+        EXPECT_EQ(image.pixelColor(2, 2), toQColor(VellicorTheme::canvas, dark));
+        EXPECT_EQ(image.pixelColor(static_cast<int>(inLargeArc.x), static_cast<int>(inLargeArc.y)),
+                  toQColor(RingPalette::fill(0, 1, true, dark, false)));
+    }
+
+    const CommandResult unwritable = runScan("--map " + (dir / "missing/map.png") + " " + dir.path());
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.out.find("couldn't write " + (dir / "missing/map.png")), std::string::npos)
+        << unwritable.out;
 }
