@@ -168,5 +168,13 @@ int main(int argc, char** argv) {
         std::fwrite(report.data(), 1, report.size(), stdout);
     }
     std::fflush(stdout);
+    if (options->csvFile) {
+        try {
+            tree->writeCSV(FileTree::root(), *options->csvFile);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "hollowmere-scan: %s\n", e.what());
+            return 1;
+        }
+    }
     return options->mapFile ? writeMap(*tree, *options) : 0;
 }

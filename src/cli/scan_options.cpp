@@ -19,6 +19,7 @@ const char* const usageText =
     "  --kind KIND    list the largest files of one kind: video, archive, diskImage,\n"
     "                 installer or app\n"
     "  --workers N    read with N threads (default: one per processor core)\n"
+    "  --csv FILE     also export every item as CSV (path, kind, allocated bytes, items)\n"
     "  --map FILE     also draw the folder's sunburst map into FILE, a PNG picture\n"
     "  --size N       the map's side in pixels, 64 to 4096 (default 800)\n"
     "  --dark         draw the map in the dark appearance\n"
@@ -44,6 +45,12 @@ std::optional<ScanOptions> parseOptions(const std::vector<std::string>& argument
             options.totalOnly = true;
         } else if (!onlyOperands && a == "--dark") {
             options.mapDark = true;
+        } else if (!onlyOperands && a == "--csv") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                error = "--csv needs a file name";
+                return std::nullopt;
+            }
+            options.csvFile = arguments[++i];
         } else if (!onlyOperands && a == "--map") {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
                 error = "--map needs a file name";

@@ -15,6 +15,7 @@ struct ScanOptions {
     int top = 20;                        // largest files listed
     bool topGiven = false;
     std::optional<std::string> kind;     // a category's raw value: list only that kind
+    std::optional<std::string> csvFile;  // export the folder as CSV there
     std::optional<std::string> mapFile;  // write a picture of the map there (PNG)
     int mapSize = 800;                   // its side in pixels
     bool mapDark = false;                // in the dark appearance

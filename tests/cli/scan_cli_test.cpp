@@ -165,6 +165,25 @@ TEST(HollowmereScan, LargestFilesByKindAndTotal) {
     EXPECT_EQ(runScan("--total " + dir.path()).out, std::to_string(total) + "\n");
 }
 
+TEST(HollowmereScan, ExportsCsv) {
+    TempDir dir, out;
+    dir.write("a,b.txt", 5000);
+    const CommandResult ok = runScan("--total --csv " + (out / "out.csv") + " " + dir.path());
+    ASSERT_EQ(ok.status, 0) << ok.out;
+    std::FILE* file = std::fopen((out / "out.csv").c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    char text[4096] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    const std::string csv(text, n);
+    EXPECT_EQ(csv.rfind("path,kind,allocated_bytes,items\n", 0), 0u) << csv;
+    EXPECT_NE(csv.find("\"" + (dir / "a,b.txt") + "\",file,"), std::string::npos) << csv;
+
+    const CommandResult failed = runScan("--total --csv /nonexistent/dir/out.csv " + dir.path());
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("/nonexistent/dir/out.csv"), std::string::npos) << failed.out;
+}
+
 TEST(HollowmereScan, ErrorsAndHelp) {
     const CommandResult missing = runScan("/nonexistent/hollowmere");
     EXPECT_EQ(missing.status, 1);
