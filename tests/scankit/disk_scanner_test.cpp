@@ -237,9 +237,18 @@ TEST(DiskScanner, CancelFromAnotherThreadWhileScanning) {
     makeGeneratedTree(dir, 30);
     for (int round = 0; round < 5; ++round) {
         DiskScanner scanner(dir.path(), std::nullopt, 2, true);
+        // The first folder read waits until the other thread has cancelled, so the cancel
+        // always lands mid-walk; later reads race with it freely.
+        std::atomic<bool> started{false}, cancelled{false};
+        scanner.willRead = [&](const std::string&) {
+            if (started.exchange(true)) return;
+            while (!cancelled) std::this_thread::yield();
+        };
         std::thread canceller([&] {
-            std::this_thread::sleep_for(std::chrono::microseconds(200 * round));
+            while (!started) std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(100 * round));
             scanner.cancel();
+            cancelled = true;
         });
         EXPECT_THROW(scanner.scan(), CancellationError);
         canceller.join();
