@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the main build, the engine again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the scanner under ThreadSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the scanner and the helper under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -21,8 +22,9 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== Scanner under ThreadSanitizer"
+echo "== Scanner and helper under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOLLOWMERE_ENGINE_ONLY=ON \
   -DHOLLOWMERE_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target scanner_tests
+cmake --build build-tsan -j "$jobs" --target scanner_tests helper_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./build-tsan/tests/scankit/scanner_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./build-tsan/tests/helper/helper_tests
