@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace hollowmere {
 
@@ -16,7 +17,9 @@ namespace {
 
 constexpr size_t readChunk = 256 * 1024;
 
-std::string systemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string systemError(const char* what) {
+    return std::string(what) + ": " + std::generic_category().message(errno);
+}
 
 void writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace hollowmere {
@@ -48,7 +49,7 @@ std::string defaultName(const std::string& path) {
 DiskScanner::Failure::Failure(std::string path, int32_t code)
     : path_(std::move(path))
     , code_(code)
-    , message_("couldn't read " + path_ + ": " + std::strerror(code)) {}
+    , message_("couldn't read " + path_ + ": " + std::generic_category().message(code)) {}
 
 bool DiskScanner::Failure::isGone() const { return code_ == ENOENT || code_ == ENOTDIR; }
 
