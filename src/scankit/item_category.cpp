@@ -1,6 +1,7 @@
 #include "item_category.h"
 
 #include "file_tree.h"
+#include "utf8.h"
 
 namespace hollowmere {
 
@@ -64,26 +65,6 @@ const CategoryInfo& info(ItemCategory category) {
     return categoryInfo[static_cast<size_t>(category)];
 }
 
-// Lower-cases an extension of 9 to 12 bytes into `out`. The long map holds ASCII text only,
-// and the only non-ASCII character whose lower case is ASCII is the Kelvin sign ("k"); any
-// other non-ASCII byte, including what a decoder would replace, can never match.
-bool lowerLongExtension(std::string_view ext, std::array<char, longestExtensionBytes>& out,
-                        size_t& length) {
-    length = 0;
-    for (size_t i = 0; i < ext.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(ext[i]);
-        if (byte < 0x80) {
-            out[length++] = static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte);
-        } else if (ext.substr(i, 3) == "\xE2\x84\xAA") { // U+212A KELVIN SIGN
-            out[length++] = 'k';
-            i += 2;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::optional<ItemCategory> lookUp(std::string_view ext) {
     if (ext.size() <= shortExtensionBytes) {
         const auto& map = ItemCategoryMaps::shortMap();
@@ -91,11 +72,12 @@ std::optional<ItemCategory> lookUp(std::string_view ext) {
         if (found == map.end()) return std::nullopt;
         return found->second;
     }
+    // The long map holds ASCII text only, so lower-casing to ASCII decides every match.
     std::array<char, longestExtensionBytes> lowered{};
-    size_t length = 0;
-    if (!lowerLongExtension(ext, lowered, length)) return std::nullopt;
+    const std::optional<size_t> length = lowerToAscii(ext, lowered);
+    if (!length) return std::nullopt;
     const auto& map = ItemCategoryMaps::longMap();
-    const auto found = map.find(std::string_view(lowered.data(), length));
+    const auto found = map.find(std::string_view(lowered.data(), *length));
     if (found == map.end()) return std::nullopt;
     return found->second;
 }

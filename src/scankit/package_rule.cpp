@@ -1,5 +1,7 @@
 #include "package_rule.h"
 
+#include "utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -22,24 +24,6 @@ constexpr std::array<std::string_view, 28> extensions = [] {
     return list;
 }();
 
-// Lower-cases an extension into `out`. Only ASCII letters and the Kelvin sign (whose lower
-// case is "k") can lower-case into the list's letters; any other non-ASCII byte means no match.
-bool lowerExtension(std::string_view ext, std::array<char, maxExtensionBytes>& out, size_t& length) {
-    length = 0;
-    for (size_t i = 0; i < ext.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(ext[i]);
-        if (byte < 0x80) {
-            out[length++] = static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte);
-        } else if (ext.substr(i, 3) == "\xE2\x84\xAA") { // U+212A KELVIN SIGN
-            out[length++] = 'k';
-            i += 2;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 bool matches(std::string_view name) {
@@ -48,10 +32,9 @@ bool matches(std::string_view name) {
     const std::string_view ext = name.substr(dot + 1);
     if (ext.empty() || ext.size() > maxExtensionBytes) return false;
     std::array<char, maxExtensionBytes> lowered{};
-    size_t length = 0;
-    if (!lowerExtension(ext, lowered, length)) return false;
-    return std::binary_search(extensions.begin(), extensions.end(),
-                              std::string_view(lowered.data(), length));
+    const std::optional<size_t> length = lowerToAscii(ext, lowered);
+    return length && std::binary_search(extensions.begin(), extensions.end(),
+                                        std::string_view(lowered.data(), *length));
 }
 
 bool pathHasPackageComponent(std::string_view path) {

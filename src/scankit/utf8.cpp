@@ -47,6 +47,23 @@ size_t sequenceLength(std::string_view s, size_t i, size_t& bad) {
 
 } // namespace
 
+std::optional<size_t> lowerToAscii(std::string_view text, std::span<char> out) {
+    size_t length = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (length == out.size()) return std::nullopt;
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            out[length++] = static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte);
+        } else if (text.substr(i, 3) == "\xE2\x84\xAA") {
+            out[length++] = 'k';
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return length;
+}
+
 bool isValidUtf8(std::string_view bytes) {
     size_t bad = 0;
     for (size_t i = 0; i < bytes.size();) {

@@ -6,6 +6,7 @@
 #include "helperlink/helper_connection.h"
 #include "scankit/disk_scanner.h"
 #include "scankit/file_identity.h"
+#include "support/scratch_volume.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <thread>
 
+using hollowmere::test::ScratchVolume;
 using namespace hollowmere;
 using namespace std::chrono_literals;
 using test::HelperProcess;
@@ -73,29 +75,6 @@ void expectClosedWithoutReply(HelperConnection& connection) {
 
 // A tmpfs in a mount namespace of this process's own (the helper, started afterwards, shares
 // it): a volume of its own for the Trash tests, seen by nobody else, gone with the process.
-class ScratchVolume {
-public:
-    explicit ScratchVolume(const std::string& at)
-        : at_(at) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("hollowmere-test", at.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m,mode=0755") != 0) {
-            problem_ = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
-        } else {
-            mounted_ = true;
-        }
-    }
-    ~ScratchVolume() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-    }
-    ScratchVolume(const ScratchVolume&) = delete;
-    ScratchVolume& operator=(const ScratchVolume&) = delete;
-    const std::string& problem() const { return problem_; }
-
-private:
-    std::string at_;
-    std::string problem_;
-    bool mounted_ = false;
-};
 
 } // namespace
 
@@ -186,7 +165,7 @@ TEST(HelperProcess, ServesAnAdministratorEveryMessage) {
 
     // The Trash: another user's item, on a volume of its own, to the administrator's Trash
     // there and back.
-    if (!volume.problem().empty()) GTEST_SKIP() << volume.problem();
+    if (!volume.unavailable().empty()) GTEST_SKIP() << volume.unavailable();
     data.mkdir("volume/work");
     data.write("volume/work/item", 3000);
     const std::string item = data / "volume/work/item";

@@ -1,5 +1,6 @@
 #include "scankit/trash_info.h"
 #include "scankit/trash_mover.h"
+#include "support/scratch_volume.h"
 #include "support/temp_dir.h"
 #include "trash_fixture.h"
 
@@ -17,6 +18,7 @@
 #include <map>
 #include <vector>
 
+using hollowmere::test::ScratchVolume;
 using namespace hollowmere;
 using test::failureOf;
 using test::namesIn;
@@ -105,34 +107,6 @@ FileIdentity identityAt(const std::string& path) {
 
 // A small tmpfs in a mount namespace of this process's own: nobody else sees it and nothing is
 // left mounted if the test dies.
-class ScratchVolume {
-public:
-    explicit ScratchVolume(const std::string& at)
-        : at_(at) {
-        if (::geteuid() != 0) {
-            unavailable_ = "needs root to mount a second volume";
-        } else if (::unshare(CLONE_NEWNS) != 0 ||
-                   ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                   ::mount("hollowmere-test", at.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                           "size=4m,mode=0755") != 0) {
-            unavailable_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
-        } else {
-            mounted_ = true;
-        }
-    }
-    ~ScratchVolume() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-    }
-    ScratchVolume(const ScratchVolume&) = delete;
-    ScratchVolume& operator=(const ScratchVolume&) = delete;
-
-    const std::string& unavailable() const { return unavailable_; }
-
-private:
-    std::string at_;
-    std::string unavailable_;
-    bool mounted_ = false;
-};
 
 } // namespace
 
