@@ -11,13 +11,6 @@ namespace {
 
 constexpr int slotCount = 7; // the ring palette's slots
 
-uint64_t splitmix(uint64_t& state) {
-    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
-
 // A finished tree grown breadth first, so that sizes spread over many folders at every level
 // and the map fills its rings: the layout's heavy case. Nameless nodes; the layout reads none.
 FileTree makeBushyTree(int32_t nodeCount) {

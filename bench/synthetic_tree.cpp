@@ -6,17 +6,6 @@
 
 namespace hollowmere {
 
-namespace {
-
-uint64_t splitmix(uint64_t& state) {
-    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
-
-} // namespace
-
 FileTree makeSyntheticTree(int32_t nodeCount, uint64_t seed) {
     const size_t total = static_cast<size_t>(std::max(nodeCount, 1));
     uint64_t state = seed;

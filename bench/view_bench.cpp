@@ -6,6 +6,7 @@
 #include "sunburstkit/sunburst_layout.h"
 #include "sunburstkit/sunburst_source.h"
 #include "sunburstkit/sunburst_view.h"
+#include "synthetic_tree.h"
 
 #include <QApplication>
 #include <QImage>
@@ -19,13 +20,6 @@
 
 namespace hollowmere {
 namespace {
-
-uint64_t splitmix(uint64_t& state) {
-    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
 
 // A deterministic tree shaped for a busy map: 250 folders of similar size around the root, each
 // the top of a branch that splits into one to three children per level, the first far larger
