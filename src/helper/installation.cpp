@@ -1,17 +1,15 @@
 #include "installation.h"
 
+#include "helperlink/install_layout.h"
 #include "scankit/unique_fd.h"
 
+#include <cerrno>
+#include <climits>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <filesystem>
 
 #ifndef SO_PEERPIDFD
 #define SO_PEERPIDFD 77 // Linux 6.5; older headers lack it
@@ -21,32 +19,13 @@ namespace hollowmere {
 
 namespace {
 
-// From the helper's folder to the app, fixed by the install layout (CMake).
-constexpr const char* helperToApp = HOLLOWMERE_HELPER_TO_APP;
-
-bool writableByOthers(const struct stat& status) { return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
-
-// Every folder above `real` (an absolute path without links) must be root's and closed to
-// others' writes, or a root-owned sticky folder.
-std::optional<std::string> unsafeFolders(const std::filesystem::path& real) {
-    for (std::filesystem::path folder = real.parent_path();; folder = folder.parent_path()) {
-        struct stat status {};
-        if (::lstat(folder.c_str(), &status) != 0) return "a folder above it cannot be examined";
-        if (!S_ISDIR(status.st_mode)) return "a folder above it is not a folder";
-        if (status.st_uid != 0) return "a folder above it does not belong to root";
-        if (writableByOthers(status) && (status.st_mode & S_ISVTX) == 0) {
-            return "a folder above it is writable by others";
-        }
-        if (folder == folder.root_path()) return std::nullopt;
-    }
-}
-
 // A process descriptor of the peer: the one the kernel pinned at connect time where it
 // offers it (SO_PEERPIDFD), else one opened now from the pid (pidfd_open).
 UniqueFd peerProcess(int socket, pid_t pid) {
     int pidfd = -1;
     socklen_t size = sizeof pidfd;
-    if (::getsockopt(socket, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &size) == 0 && pidfd >= 0) return UniqueFd(pidfd);
+    if (::getsockopt(socket, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &size) == 0 && pidfd >= 0)
+        return UniqueFd(pidfd);
 #ifdef SYS_pidfd_open
     return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 #else
@@ -75,23 +54,11 @@ std::optional<std::string> Installation::ownExecutable() {
 
 Installation::Installation(std::string helperExecutable)
     : helper_(std::move(helperExecutable))
-    , app_((std::filesystem::path(helper_).parent_path() / helperToApp).lexically_normal().string()) {}
-
-std::optional<std::string> Installation::unsafeFile(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return "it cannot be found";
-    const std::filesystem::path real(resolved);
-    std::free(resolved);
-    struct stat status {};
-    if (::lstat(real.c_str(), &status) != 0) return "it cannot be examined";
-    if (!S_ISREG(status.st_mode)) return "it is not a regular file";
-    if (status.st_uid != 0) return "it does not belong to root";
-    if (writableByOthers(status)) return "it is writable by others";
-    return unsafeFolders(real);
-}
+    , app_(InstallLayout::appOf(helper_)) {}
 
 std::optional<std::string> Installation::helperProblem() const {
-    if (const std::optional<std::string> problem = unsafeFile(helper_)) return "the helper: " + *problem;
+    if (const std::optional<std::string> problem = InstallLayout::unsafeFile(helper_))
+        return "the helper: " + *problem;
     return std::nullopt;
 }
 
@@ -104,10 +71,12 @@ std::optional<std::string> Installation::refusal(int socket, const PeerCredentia
         return "its program cannot be examined";
     }
     if (process && !stillRunning(process)) return "it ended before it could be checked";
-    if (const std::optional<std::string> problem = unsafeFile(app_)) return "the app of this installation: " + *problem;
+    if (const std::optional<std::string> problem = InstallLayout::unsafeFile(app_))
+        return "the app of this installation: " + *problem;
     struct stat app {};
     if (::stat(app_.c_str(), &app) != 0) return "the app of this installation cannot be examined";
-    if (running.st_dev != app.st_dev || running.st_ino != app.st_ino) return "it is not the app of this installation";
+    if (running.st_dev != app.st_dev || running.st_ino != app.st_ino)
+        return "it is not the app of this installation";
     return std::nullopt;
 }
 

@@ -8,10 +8,8 @@
 namespace hollowmere {
 
 // The installation the helper belongs to and the one program it serves: the app installed
-// beside it (<prefix>/bin/hollowmere for <prefix>/libexec/hollowmere-helper). Trust rests on
-// ownership: the files and every folder above them belong to root and nobody else may write
-// there (a root-owned sticky folder such as /tmp counts as safe: others cannot rename what
-// root keeps in it), so only root can have put them there or change them.
+// beside it (<prefix>/bin/hollowmere for <prefix>/libexec/hollowmere-helper). Both files
+// must pass InstallLayout::unsafeFile.
 class Installation {
 public:
     // The helper executable of this process; absent when the kernel cannot tell.
@@ -30,9 +28,6 @@ public:
     // file; a pidfd (from the socket where the kernel offers one) makes sure the process looked
     // at is still the one that connected.
     std::optional<std::string> refusal(int socket, const PeerCredentials& peer) const;
-
-    // Why the regular file at `path` (links resolved) is not safe to trust, or nothing.
-    static std::optional<std::string> unsafeFile(const std::string& path);
 
 private:
     std::string helper_;
