@@ -5,11 +5,10 @@
 #include "scankit/unique_fd.h"
 #include "support/temp_dir.h"
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace hollowmere::test {
@@ -21,6 +20,8 @@ struct HelperStart {
     mode_t helperMode = 0755;
     bool handsOverSocket = true; // else no LISTEN_FDS at all
     bool listens = true;         // else the socket handed over is bound but not listening
+    // Started again when it has ended and a client connects, as systemd does.
+    bool restartsOnDemand = false;
 };
 
 // A test installation in a temporary folder and the real helper running from it: the helper
@@ -43,14 +44,17 @@ public:
 
     // What a client program made of its connection.
     struct Outcome {
-        char status = 0;              // 'A' answered, 'R' closed without an answer, 'E' no connection
+        char status = 0; // 'A' answered, 'R' closed without an answer, 'E' no connection
         std::optional<UniqueFd> socket; // with 'A'
     };
+    // How many times the helper was started.
+    int launches() const { return launches_; }
+
     // Runs `program` (a copy of the test client) to connect, as `uid` when given (its group
     // the same number, no supplementary groups).
-    Outcome connectThrough(const std::string& program, std::optional<uid_t> uid = std::nullopt) const;
+    Outcome connectThrough(const std::string& program, std::optional<uid_t> uid = std::nullopt);
     // Connects through the installed app; fails the test unless the helper answers.
-    HelperConnection connectAsApp(std::optional<uid_t> uid = std::nullopt) const;
+    HelperConnection connectAsApp(std::optional<uid_t> uid = std::nullopt);
 
     // The exit status once the helper has ended within `timeout` (the negated signal number
     // when a signal ended it); absent while it still runs.
@@ -62,13 +66,18 @@ public:
     std::vector<std::string> threadNames() const;
 
 private:
+    void launch();
+
+    HelperStart start_;
     TempDir dir_;
     std::string helper_;
     std::string app_;
     std::string socket_;
     std::string logPath_;
+    UniqueFd listening_;
     pid_t pid_ = -1;
     UniqueFd process_; // pidfd of the helper
+    int launches_ = 0;
     std::optional<int> exit_;
 };
 
