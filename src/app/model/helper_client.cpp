@@ -10,9 +10,11 @@
 #include "wording.h"
 
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <array>
 #include <climits>
 #include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -264,9 +266,17 @@ QCoro::Task<HelperClient::Hello> HelperClient::checkHelper(std::stop_token stop)
 
 QCoro::Task<FileTree> HelperClient::scan(std::string path, std::stop_token stop) {
     const Date requested = Clock::now();
-    // A stop request may come from any thread; cancelScan runs here, after the scan was sent.
-    std::stop_callback forward(stop, [this] {
-        QMetaObject::invokeMethod(this, &HelperClient::cancelScan, Qt::QueuedConnection);
+    // A stop request may come from any thread; cancelScan runs here, after the scan was sent,
+    // and only while this scan is still waiting: a late one must not stop the next scan.
+    const auto waiting = std::make_shared<bool>(true);
+    const auto done = qScopeGuard([waiting] { *waiting = false; });
+    std::stop_callback forward(stop, [this, waiting] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, waiting] {
+                if (*waiting) cancelScan();
+            },
+            Qt::QueuedConnection);
     });
     HelperChannel::Reply pending = send(ScanRequest{std::move(path)});
     HelperChannel::Outcome outcome = co_await pending;
