@@ -267,6 +267,19 @@ TEST(HelperProcess, RefusesEveryClientButItsApp) {
     EXPECT_TRUE(call<HelloReply>(app, HelloRequest{}).callerIsAdministrator);
 }
 
+TEST(HelperProcess, EndsWhenNoConnectionItAdmitsComes) {
+    REQUIRE_ROOT();
+    HelperProcess helper;
+    {
+        HelperConnection stranger = HelperConnection::connect(helper.socketPath());
+        stranger.send(HelloRequest{});
+        expectClosedWithoutReply(stranger);
+    }
+    EXPECT_FALSE(helper.waitForExit(5s)) << "it waits a while for its app";
+    EXPECT_EQ(helper.waitForExit(15s), 0);
+    EXPECT_TRUE(contains(helper.log(), "no connection for 10 seconds: exiting")) << helper.log();
+}
+
 TEST(HelperProcess, EndsWhenTheLastConnectionCloses) {
     REQUIRE_ROOT();
     HelperProcess helper;
