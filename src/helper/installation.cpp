@@ -3,13 +3,14 @@
 #include "helperlink/install_layout.h"
 #include "scankit/unique_fd.h"
 
-#include <cerrno>
-#include <climits>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 
 #ifndef SO_PEERPIDFD
 #define SO_PEERPIDFD 77 // Linux 6.5; older headers lack it
@@ -24,8 +25,7 @@ namespace {
 UniqueFd peerProcess(int socket, pid_t pid) {
     int pidfd = -1;
     socklen_t size = sizeof pidfd;
-    if (::getsockopt(socket, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &size) == 0 && pidfd >= 0)
-        return UniqueFd(pidfd);
+    if (::getsockopt(socket, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &size) == 0 && pidfd >= 0) return UniqueFd(pidfd);
 #ifdef SYS_pidfd_open
     return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 #else
@@ -57,8 +57,7 @@ Installation::Installation(std::string helperExecutable)
     , app_(InstallLayout::appOf(helper_)) {}
 
 std::optional<std::string> Installation::helperProblem() const {
-    if (const std::optional<std::string> problem = InstallLayout::unsafeFile(helper_))
-        return "the helper: " + *problem;
+    if (const std::optional<std::string> problem = InstallLayout::unsafeFile(helper_)) return "the helper: " + *problem;
     return std::nullopt;
 }
 
@@ -75,8 +74,7 @@ std::optional<std::string> Installation::refusal(int socket, const PeerCredentia
         return "the app of this installation: " + *problem;
     struct stat app {};
     if (::stat(app_.c_str(), &app) != 0) return "the app of this installation cannot be examined";
-    if (running.st_dev != app.st_dev || running.st_ino != app.st_ino)
-        return "it is not the app of this installation";
+    if (running.st_dev != app.st_dev || running.st_ino != app.st_ino) return "it is not the app of this installation";
     return std::nullopt;
 }
 

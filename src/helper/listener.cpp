@@ -1,19 +1,21 @@
 #include "listener.h"
 
 #include "helper_service.h"
+#include "service_connection.h"
+
 #include "helperlink/administrator.h"
 #include "helperlink/failure_words.h"
 #include "helperlink/peer_credentials.h"
-#include "service_connection.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <memory>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace hollowmere {
 
@@ -27,9 +29,7 @@ constexpr auto idleLimit = std::chrono::seconds(10);
 
 // Whether a connection is waiting or arrives within `limit`.
 bool connectionWithin(const UniqueFd& listening, std::chrono::milliseconds limit) {
-    struct pollfd watch {
-        listening.get(), POLLIN, 0
-    };
+    struct pollfd watch {listening.get(), POLLIN, 0};
     for (;;) {
         const int ready = ::poll(&watch, 1, static_cast<int>(limit.count()));
         if (ready >= 0) return ready > 0;
@@ -57,8 +57,7 @@ void Listener::run(const UniqueFd& listening) {
         if (idle() && !connectionWithin(listening, idleLimit)) {
             // A client that connects now waits in the backlog, and systemd starts a new helper
             // for it.
-            log_.notice(
-                {"no connection for ", std::to_string(idleLimit.count()), " seconds: exiting"});
+            log_.notice({"no connection for ", std::to_string(idleLimit.count()), " seconds: exiting"});
             ::_exit(0);
         }
         UniqueFd connection(::accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC));
@@ -90,10 +89,8 @@ void Listener::accepted(UniqueFd connection) {
     auto channel = std::make_shared<ServiceConnection>(std::move(connection));
     auto service = std::make_shared<HelperService>(
         uid, administrator, build_,
-        [channel](uint32_t id, const HelperReply& reply) { channel->send(id, reply); }, log_,
-        &Listener::quitSoon);
-    log_.notice({"connection from uid ", std::to_string(uid), ", administrator ",
-                 administrator ? "true" : "false"});
+        [channel](uint32_t id, const HelperReply& reply) { channel->send(id, reply); }, log_, &Listener::quitSoon);
+    log_.notice({"connection from uid ", std::to_string(uid), ", administrator ", administrator ? "true" : "false"});
     {
         std::lock_guard lock(queue_);
         ++open_;
@@ -101,11 +98,9 @@ void Listener::accepted(UniqueFd connection) {
     try {
         std::thread([this, channel, service = std::move(service), uid]() mutable {
             ::pthread_setname_np(::pthread_self(), "connection");
-            const std::optional<std::string> dropped = channel->serve(
-                [&](uint32_t id, const HelperRequest& request) { service->handle(id, request); });
-            if (dropped)
-                log_.notice(
-                    {"closed the connection from uid ", std::to_string(uid), ": ", *dropped});
+            const std::optional<std::string> dropped =
+                channel->serve([&](uint32_t id, const HelperRequest& request) { service->handle(id, request); });
+            if (dropped) log_.notice({"closed the connection from uid ", std::to_string(uid), ": ", *dropped});
             channel->shutDown();
             closed();
             service.reset(); // stops a scan still running for nobody

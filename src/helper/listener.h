@@ -2,6 +2,7 @@
 
 #include "helper_log.h"
 #include "installation.h"
+
 #include "scankit/unique_fd.h"
 
 #include <mutex>
@@ -31,7 +32,7 @@ private:
     bool idle();
 
     const std::string build_;
-    long open_ = 0;    // accepted connections not yet closed; only under queue_
+    long open_ = 0;   // accepted connections not yet closed; only under queue_
     std::mutex queue_; // "connections": every change of open_ and the exit decision
     const Installation installation_;
     HelperLog& log_;

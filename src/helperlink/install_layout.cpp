@@ -1,8 +1,9 @@
 #include "install_layout.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace hollowmere {
 

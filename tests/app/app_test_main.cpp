@@ -1,5 +1,6 @@
 // The app's model runs on a Qt event loop: the tests get a QCoreApplication of their own.
 #include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {

@@ -1,10 +1,11 @@
 #include "fake_helper.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace hollowmere::test {
 
@@ -25,8 +26,7 @@ FakeHelper::~FakeHelper() {
 
 HelperConnection FakeHelper::connect() {
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        throw std::runtime_error("socketpair");
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) throw std::runtime_error("socketpair");
     {
         std::lock_guard lock(mutex_);
         sockets_.push_back(pair[1]);
@@ -71,10 +71,8 @@ void FakeHelper::serve(int socket) {
                 return;
             }
             for (const Sent& sent : action.replies) {
-                const std::vector<uint8_t> bytes =
-                    encodeReply(sent.requestId, sent.reply).encoded();
-                if (::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL) !=
-                    static_cast<ssize_t>(bytes.size()))
+                const std::vector<uint8_t> bytes = encodeReply(sent.requestId, sent.reply).encoded();
+                if (::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
                     return;
             }
         }

@@ -2,15 +2,18 @@
 // whose app is the helper tests' client program: it connects, sees the helper answer, and
 // hands the connection over to this process.
 #include "helper_process.h"
+#include "run_task.h"
+
 #include "helperlink/build_string.h"
 #include "model/helper_client.h"
-#include "run_task.h"
 #include "scankit/cancellation.h"
 #include "scankit/disk_scanner.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+
+#include <filesystem>
 
 namespace hollowmere {
 namespace {
@@ -18,7 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using Failure = HelperClient::Failure;
 
-#define REQUIRE_ROOT()                                                                             \
+#define REQUIRE_ROOT()                                                                                                 \
     if (::geteuid() != 0) GTEST_SKIP() << "needs root: the helper admits only a root-owned app"
 
 class EnabledRegistration : public HelperRegistration {
@@ -36,14 +39,12 @@ public:
         options.connect = [&helper] {
             test::HelperProcess::Outcome outcome = helper.connectThrough(helper.appPath());
             if (outcome.status != 'A' || !outcome.socket) {
-                throw HelperConnection::Error(std::string("the app stand-in could not connect: ") +
-                                              outcome.status);
+                throw HelperConnection::Error(std::string("the app stand-in could not connect: ") + outcome.status);
             }
             return HelperConnection(std::move(*outcome.socket));
         };
         options.restartPause = 50ms;
-        client_ = std::make_unique<HelperClient>(std::make_unique<EnabledRegistration>(), settings_,
-                                                 options);
+        client_ = std::make_unique<HelperClient>(std::make_unique<EnabledRegistration>(), settings_, options);
     }
     HelperClient& operator*() { return *client_; }
     HelperClient* operator->() { return client_.get(); }
@@ -93,8 +94,7 @@ TEST(HelperClientLive, ScansAsRootAndReportsTheHelpersWords) {
         test::runTask(client->scan(tree));
         ADD_FAILURE() << "a second scan ran";
     } catch (const Failure& failure) {
-        EXPECT_EQ(failure.description().toStdString(),
-                  "The helper couldn't do it: another scan is running");
+        EXPECT_EQ(failure.description().toStdString(), "The helper couldn't do it: another scan is running");
     }
     stop.request_stop();
     EXPECT_THROW(test::runTask(std::move(longScan)), CancellationError);
@@ -105,8 +105,7 @@ TEST(HelperClientLive, ScansAsRootAndReportsTheHelpersWords) {
         test::runTask(client->moveToTrash(data / "new", Clock::from_time_t(0)));
         ADD_FAILURE() << "moved an item made after its scan";
     } catch (const Failure& failure) {
-        EXPECT_EQ(failure.description().toStdString(),
-                  "It was made after the scan began: rescan, then try again.");
+        EXPECT_EQ(failure.description().toStdString(), "It was made after the scan began: rescan, then try again.");
     }
     EXPECT_TRUE(std::filesystem::exists(data / "new"));
 }

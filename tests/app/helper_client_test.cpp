@@ -1,17 +1,21 @@
 #include "fake_helper.h"
+#include "run_task.h"
+
 #include "helperlink/build_string.h"
 #include "helperlink/failure_words.h"
 #include "model/helper_client.h"
-#include "run_task.h"
 #include "scankit/cancellation.h"
 #include "support/temp_dir.h"
 #include "support/tree_builder.h"
 
 #include <QSignalSpy>
-#include <fstream>
+
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
 
 namespace hollowmere {
 namespace {
@@ -23,7 +27,7 @@ using Status = HelperRegistration::Status;
 using test::FakeHelper;
 using test::runTask;
 
-#define REQUIRE_ROOT()                                                                             \
+#define REQUIRE_ROOT()                                                                                                 \
     if (::geteuid() != 0) GTEST_SKIP() << "needs root: only a root-owned app may use the helper"
 
 class FakeRegistration : public HelperRegistration {
@@ -79,13 +83,11 @@ protected:
         options.socketPath = installation.dir() / "no-helper-here.socket";
         if (helper) options.connect = [helper] { return helper->connect(); };
         options.restartPause = 1ms;
-        return std::make_unique<HelperClient>(std::make_unique<FakeRegistration>(registration),
-                                              settings, options);
+        return std::make_unique<HelperClient>(std::make_unique<FakeRegistration>(registration), settings, options);
     }
 
     Installation installation;
-    std::shared_ptr<FakeRegistration::Record> registration =
-        std::make_shared<FakeRegistration::Record>();
+    std::shared_ptr<FakeRegistration::Record> registration = std::make_shared<FakeRegistration::Record>();
     test::TempDir settingsDir;
     SettingsStore settings{QString::fromStdString(settingsDir / "settings.conf")};
 };
@@ -117,16 +119,14 @@ TEST_F(HelperClientTest, ACopyThatCannotHaveAHelperIsUnavailable) {
         ::chmod(installation.app().c_str(), 0755);
         ::chown(installation.app().c_str(), 0, 0);
         spoil();
-        FakeHelper helper(
-            [](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{}); });
+        FakeHelper helper([](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{}); });
         auto client = makeClient(&helper);
         EXPECT_EQ(client->state(), State::unavailable) << what;
         runTask(client->registerHelper());
         EXPECT_EQ(registration->enables, 0) << what;
         const Failure failure = failureOf(client->hello());
         EXPECT_EQ(failure, Failure::unavailable()) << what;
-        EXPECT_EQ(failure.description().toStdString(),
-                  "This copy of Hollowmere can't scan as an administrator.");
+        EXPECT_EQ(failure.description().toStdString(), "This copy of Hollowmere can't scan as an administrator.");
         EXPECT_THROW(runTask(client->scan("/")), Failure);
         EXPECT_EQ(helper.connections(), 0) << what;
     }
@@ -134,9 +134,7 @@ TEST_F(HelperClientTest, ACopyThatCannotHaveAHelperIsUnavailable) {
 
 TEST_F(HelperClientTest, StateFollowsTheRegistration) {
     REQUIRE_ROOT();
-    FakeHelper helper([](uint32_t id, const HelperRequest&) {
-        return reply(id, HelloReply{"b", true, true});
-    });
+    FakeHelper helper([](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{"b", true, true}); });
     registration->status = Status::notRegistered;
     auto client = makeClient(&helper);
     EXPECT_EQ(client->state(), State::notRegistered);
@@ -153,8 +151,7 @@ TEST_F(HelperClientTest, StateFollowsTheRegistration) {
     EXPECT_EQ(changes.count(), 1) << "notifies only a real change";
     const Failure failure = failureOf(client->trashOwner("/x"));
     EXPECT_EQ(failure, Failure::notEnabled());
-    EXPECT_EQ(failure.description().toStdString(),
-              "Hollowmere isn't allowed to work as an administrator yet.");
+    EXPECT_EQ(failure.description().toStdString(), "Hollowmere isn't allowed to work as an administrator yet.");
     EXPECT_EQ(helper.connections(), 0) << "no connection while not enabled";
 
     // A registration that fails changes nothing; one that works enables the client.
@@ -181,17 +178,13 @@ TEST_F(HelperClientTest, TurnsEveryWordIntoItsSentence) {
         {FailureWords::vital, "The system needs this folder: it stays where it is."},
         {FailureWords::taken, "Something else is in its place now."},
         {FailureWords::folderGone, "The folder it was in is gone."},
-        {FailureWords::pathChanged,
-         "Its folder has changed since the scan: rescan it and try again."},
-        {FailureWords::unsafeTrash,
-         "The Trash it would go to isn't an ordinary folder: it stays where it is."},
+        {FailureWords::pathChanged, "Its folder has changed since the scan: rescan it and try again."},
+        {FailureWords::unsafeTrash, "The Trash it would go to isn't an ordinary folder: it stays where it is."},
         {FailureWords::replaced, "Another item has its name in the Trash now: it stays there."},
-        {FailureWords::changedSinceScan,
-         "It was made after the scan began: rescan, then try again."},
+        {FailureWords::changedSinceScan, "It was made after the scan began: rescan, then try again."},
         {FailureWords::anotherScanIsRunning, "The helper couldn't do it: another scan is running"},
         {FailureWords::notInTrash, "The helper couldn't do it: not in a Trash"},
-        {"rename: errno 13 (Permission denied)",
-         "The helper couldn't do it: rename: errno 13 (Permission denied)"},
+        {"rename: errno 13 (Permission denied)", "The helper couldn't do it: rename: errno 13 (Permission denied)"},
         {"Not An Administrator", "The helper couldn't do it: Not An Administrator"},
         {"", "The helper couldn't do it: "},
     };
@@ -257,8 +250,7 @@ TEST_F(HelperClientTest, ConvertsEachReply) {
     auto client = makeClient(&helper);
 
     EXPECT_EQ(runTask(client->progress()), (DiskScanner::Progress{12, 3456, "/data/b"}));
-    EXPECT_EQ(runTask(client->trashOwner("/data/a")),
-              (HelperClient::TrashOwner{4294967294u, "nobody", true}));
+    EXPECT_EQ(runTask(client->trashOwner("/data/a")), (HelperClient::TrashOwner{4294967294u, "nobody", true}));
     const Date scanDate = Clock::from_time_t(1700000000) + 250ms;
     EXPECT_EQ(runTask(client->moveToTrash("/data/a", scanDate)),
               (HelperClient::Moved{"/data/.Trash-0/files/a", 1000, FileIdentity(7, 99)}));
@@ -302,9 +294,8 @@ TEST_F(HelperClientTest, ForwardsAStopAsCancelScanWhileProgressIsAnswered) {
     EXPECT_EQ(runTask(client->progress()).items, 5);
     stop.request_stop();
     EXPECT_THROW(runTask(std::move(scan)), CancellationError);
-    EXPECT_EQ(helper.received(),
-              (std::vector<HelperMessage>{HelperMessage::scan, HelperMessage::scanProgress,
-                                          HelperMessage::cancelScan}));
+    EXPECT_EQ(helper.received(), (std::vector<HelperMessage>{HelperMessage::scan, HelperMessage::scanProgress,
+                                                             HelperMessage::cancelScan}));
     // A stop asked for before the scan begins still reaches the helper after the scan.
     std::stop_source early;
     early.request_stop();
@@ -334,8 +325,7 @@ TEST_F(HelperClientTest, AHelperThatCannotBeReachedIsAConnectionFailure) {
     });
     auto client = makeClient(&helper);
     QCoro::Task<FileTree> scan = client->scan("/x");
-    EXPECT_EQ(failureOf(client->trashOwner("/x")),
-              Failure::connection("the helper closed the connection"));
+    EXPECT_EQ(failureOf(client->trashOwner("/x")), Failure::connection("the helper closed the connection"));
     EXPECT_EQ(failureOf(std::move(scan)), Failure::connection("the helper closed the connection"));
     EXPECT_FALSE(client->isConnected());
     EXPECT_EQ(runTask(client->hello()).build, "b");
@@ -393,9 +383,7 @@ TEST_F(HelperClientTest, RemembersFullDiskAccessAcrossRestarts) {
     REQUIRE_ROOT();
     bool access = true;
     const std::string build = BuildString::of(installation.helper());
-    FakeHelper helper([&](uint32_t id, const HelperRequest&) {
-        return reply(id, HelloReply{build, true, access});
-    });
+    FakeHelper helper([&](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{build, true, access}); });
     {
         auto client = makeClient(&helper);
         EXPECT_EQ(client->helperHasFullDiskAccess(), std::nullopt) << "never learnt";

@@ -2,11 +2,13 @@
 
 #include <QEventLoop>
 #include <QTimer>
+
+#include <qcoro/qcorotask.h>
+
 #include <chrono>
 #include <exception>
 #include <memory>
 #include <optional>
-#include <qcoro/qcorotask.h>
 #include <stdexcept>
 #include <type_traits>
 
@@ -23,8 +25,7 @@ template <typename T> struct TaskOutcome {
 };
 
 // The outcome lives on the heap: a task that outlives a timed-out runTask still finds it.
-template <typename T>
-QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<TaskOutcome<T>> outcome) {
+template <typename T> QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<TaskOutcome<T>> outcome) {
     try {
         if constexpr (std::is_void_v<T>) {
             co_await task;
@@ -43,8 +44,7 @@ QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<TaskOutcome<T>> outcome
 
 // Runs the event loop until `task` has finished, then returns its value or throws its
 // exception. A task still running after `limit` fails the test with std::runtime_error.
-template <typename T>
-T runTask(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+template <typename T> T runTask(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
     auto outcome = std::make_shared<detail::TaskOutcome<T>>();
     detail::drive(std::move(task), outcome);
     if (!outcome->done) {

@@ -1,11 +1,14 @@
+#include "run_task.h"
+
 #include "platform/settings_store.h"
 #include "platform/systemd_registration.h"
-#include "run_task.h"
 #include "support/temp_dir.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+
+#include <fstream>
 
 namespace hollowmere {
 namespace {
@@ -43,8 +46,7 @@ public:
         ::chmod(path.c_str(), 0755);
     }
     SystemdRegistration::Commands commands() const {
-        return {QString::fromStdString(dir_ / "bin/systemctl"),
-                QString::fromStdString(dir_ / "bin/pkexec")};
+        return {QString::fromStdString(dir_ / "bin/systemctl"), QString::fromStdString(dir_ / "bin/pkexec")};
     }
     std::string calls() const {
         std::ifstream in(dir_ / "calls");
@@ -66,8 +68,7 @@ TEST(SystemdRegistration, AsksSystemctlAndEnablesThroughPkexec) {
     EXPECT_EQ(test::runTask(registration.enable()), std::nullopt);
     EXPECT_EQ(fake.calls(), "systemctl is-enabled org.example.helper.socket\n"
                             "pkexec " +
-                                fake.commands().systemctl.toStdString() +
-                                " enable --now org.example.helper.socket\n");
+                                fake.commands().systemctl.toStdString() + " enable --now org.example.helper.socket\n");
 }
 
 TEST(SystemdRegistration, ReportsWhyEnablingFailed) {
@@ -90,9 +91,8 @@ TEST(SystemdRegistration, ReportsWhyEnablingFailed) {
         EXPECT_TRUE(reason->endsWith(QString::fromUtf8(c.reason))) << reason->toStdString();
     }
     // No systemctl or pkexec at all: nothing is registered, and enabling says why.
-    SystemdRegistration missing(
-        QStringLiteral("x.socket"),
-        {QStringLiteral("/nonexistent/systemctl"), QStringLiteral("/nonexistent/pkexec")});
+    SystemdRegistration missing(QStringLiteral("x.socket"),
+                                {QStringLiteral("/nonexistent/systemctl"), QStringLiteral("/nonexistent/pkexec")});
     EXPECT_EQ(missing.status(), Status::notRegistered);
     EXPECT_TRUE(test::runTask(missing.enable()));
 }

@@ -2,23 +2,25 @@
 
 #include "helper/installation.h"
 
-#include <cerrno>
-#include <cstring>
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace hollowmere::test {
 
@@ -75,19 +77,15 @@ HelperProcess::HelperProcess(const HelperStart& start)
     dir_.mkdir("run");
     socket_ = dir_ / "run/helper.socket";
     logPath_ = dir_ / "helper.log";
-    check(::close(::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) == 0,
-          "create log");
+    check(::close(::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) == 0, "create log");
 
     listening_ = UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     check(listening_.valid(), "socket");
     struct sockaddr_un address {};
     address.sun_family = AF_UNIX;
-    if (socket_.size() >= sizeof address.sun_path)
-        throw std::runtime_error("socket path too long: " + socket_);
+    if (socket_.size() >= sizeof address.sun_path) throw std::runtime_error("socket path too long: " + socket_);
     std::memcpy(address.sun_path, socket_.c_str(), socket_.size() + 1);
-    check(::bind(listening_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-              0,
-          "bind");
+    check(::bind(listening_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0, "bind");
     check(::chmod(socket_.c_str(), 0666) == 0, "chmod socket");
     if (start.listens) check(::listen(listening_.get(), 64) == 0, "listen");
     launch();
@@ -105,13 +103,11 @@ void HelperProcess::launch() {
     if (start_.handsOverSocket) {
         environment.push_back(const_cast<char*>(fdsVariable.c_str()));
         environment.push_back(pidVariable);
-        if (!start_.identity.empty())
-            environment.push_back(const_cast<char*>(namesVariable.c_str()));
+        if (!start_.identity.empty()) environment.push_back(const_cast<char*>(namesVariable.c_str()));
     }
     // Sanitizer settings of the test build reach the helper built with them.
     std::vector<std::string> kept;
-    for (const char* name :
-         {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "PATH"}) {
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "PATH"}) {
         if (const char* value = std::getenv(name)) kept.push_back(std::string(name) + "=" + value);
     }
     for (std::string& variable : kept)
@@ -160,8 +156,7 @@ std::optional<int> HelperProcess::waitForExit(std::chrono::milliseconds timeout)
     return exit_;
 }
 
-HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program,
-                                                     std::optional<uid_t> uid) {
+HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program, std::optional<uid_t> uid) {
     int pair[2];
     check(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0, "socketpair");
     UniqueFd ours(pair[0]);
@@ -174,8 +169,7 @@ HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program,
     const pid_t child = ::fork();
     check(child >= 0, "fork");
     if (child == 0) {
-        if (uid && (::setgroups(0, nullptr) != 0 || ::setgid(*uid) != 0 || ::setuid(*uid) != 0))
-            ::_exit(126);
+        if (uid && (::setgroups(0, nullptr) != 0 || ::setgid(*uid) != 0 || ::setuid(*uid) != 0)) ::_exit(126);
         if (!placeAt(theirs.get(), 3)) ::_exit(126);
         ::execve(programCopy.c_str(), arguments, environment);
         ::_exit(127);
@@ -187,8 +181,7 @@ HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program,
     bool answered = false;
     if (start_.restartsOnDemand && waitForExit(std::chrono::milliseconds(0))) launch();
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         // As systemd does: a helper that has ended is started again for a waiting connection.
         const bool watchHelper = start_.restartsOnDemand && !exit_;
@@ -218,8 +211,7 @@ HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program,
         message.msg_controllen = sizeof space;
         if (::recvmsg(ours.get(), &message, MSG_CMSG_CLOEXEC) == 1) {
             outcome.status = status;
-            for (struct cmsghdr* header = CMSG_FIRSTHDR(&message); header;
-                 header = CMSG_NXTHDR(&message, header)) {
+            for (struct cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
                 if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
                     int fd = -1;
                     std::memcpy(&fd, CMSG_DATA(header), sizeof fd);
@@ -238,9 +230,7 @@ HelperProcess::Outcome HelperProcess::connectThrough(const std::string& program,
 HelperConnection HelperProcess::connectAsApp(std::optional<uid_t> uid) {
     Outcome outcome = connectThrough(app_, uid);
     if (outcome.status != 'A' || !outcome.socket) {
-        ADD_FAILURE() << "the helper did not answer its app (status '" << outcome.status
-                      << "'); its log:\n"
-                      << log();
+        ADD_FAILURE() << "the helper did not answer its app (status '" << outcome.status << "'); its log:\n" << log();
         throw std::runtime_error("no connection");
     }
     return HelperConnection(std::move(*outcome.socket));

@@ -5,10 +5,11 @@
 #include "scankit/unique_fd.h"
 #include "support/temp_dir.h"
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace hollowmere::test {
@@ -44,7 +45,7 @@ public:
 
     // What a client program made of its connection.
     struct Outcome {
-        char status = 0; // 'A' answered, 'R' closed without an answer, 'E' no connection
+        char status = 0;                // 'A' answered, 'R' closed without an answer, 'E' no connection
         std::optional<UniqueFd> socket; // with 'A'
     };
     // How many times the helper was started.

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+
 #include <coroutine>
 #include <map>
 #include <optional>

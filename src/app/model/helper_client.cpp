@@ -1,22 +1,25 @@
 #include "helper_client.h"
 
 #include "helper_channel.h"
+#include "pause.h"
+#include "wording.h"
+
 #include "helperlink/administrator.h"
 #include "helperlink/build_string.h"
 #include "helperlink/failure_words.h"
 #include "helperlink/install_layout.h"
-#include "pause.h"
 #include "scankit/cancellation.h"
-#include "wording.h"
 
 #include <QLoggingCategory>
 #include <QScopeGuard>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <climits>
 #include <filesystem>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace hollowmere {
@@ -29,23 +32,19 @@ constexpr const char* context = "HelperClient";
 
 // The sentence for each of the helper's words; any other word follows refusedPrefix.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 8> sentences = {{
-    {FailureWords::notAnAdministrator,
-     "Only an administrator of this Mac can use Hollowmere as an administrator."},
+    {FailureWords::notAnAdministrator, "Only an administrator of this Mac can use Hollowmere as an administrator."},
     {FailureWords::vital, "macOS needs this folder: it stays where it is."},
     {FailureWords::taken, "Something else is in its place now."},
     {FailureWords::folderGone, "The folder it was in is gone."},
     {FailureWords::pathChanged, "Its folder has changed since the scan: rescan it and try again."},
-    {FailureWords::unsafeTrash,
-     "The Trash it would go to isn't an ordinary folder: it stays where it is."},
+    {FailureWords::unsafeTrash, "The Trash it would go to isn't an ordinary folder: it stays where it is."},
     {FailureWords::replaced, "Another item has its name in the Trash now: it stays there."},
     {FailureWords::changedSinceScan, "It was made after the scan began: rescan, then try again."},
 }};
 constexpr std::string_view refusedPrefix = "The helper couldn't do it: ";
 constexpr std::string_view connectionPrefix = "Hollowmere couldn't reach its helper: ";
-constexpr std::string_view unavailableSentence =
-    "This copy of Hollowmere can't scan as an administrator.";
-constexpr std::string_view notEnabledSentence =
-    "Hollowmere isn't allowed to work as an administrator yet.";
+constexpr std::string_view unavailableSentence = "This copy of Hollowmere can't scan as an administrator.";
+constexpr std::string_view notEnabledSentence = "Hollowmere isn't allowed to work as an administrator yet.";
 
 std::optional<std::string_view> sentenceFor(const std::string& word) {
     for (const auto& [known, sentence] : sentences) {
@@ -126,12 +125,11 @@ QString HelperClient::Failure::description() const {
 
 // HelperClient
 
-HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration,
-                           SettingsStore& settings, QObject* parent)
+HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings, QObject* parent)
     : HelperClient(std::move(registration), settings, Options{}, parent) {}
 
-HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration,
-                           SettingsStore& settings, Options options, QObject* parent)
+HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings, Options options,
+                           QObject* parent)
     : QObject(parent)
     , registration_(std::move(registration))
     , settings_(settings)
@@ -139,8 +137,7 @@ HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration,
     helperHasFullDiskAccess_ = settings_.boolean(QLatin1String(fullDiskAccessKey));
     isAdministrator_ = Administrator::test(::getuid());
     appIdentifier_ = std::string(ServiceNames::appIdentifier);
-    const std::string app =
-        options_.appExecutable.empty() ? ownExecutable() : options_.appExecutable;
+    const std::string app = options_.appExecutable.empty() ? ownExecutable() : options_.appExecutable;
     // A helper serves only an app that nobody but root can change: any other copy has none.
     if (!app.empty() && !InstallLayout::unsafeFile(app)) {
         team_ = std::filesystem::path(app).parent_path().parent_path().string();
@@ -159,8 +156,7 @@ bool HelperClient::isConnected() const {
 }
 
 void HelperClient::refreshState() {
-    const State state =
-        team_ && embeddedHelper_ ? stateOf(registration_->status()) : State::unavailable;
+    const State state = team_ && embeddedHelper_ ? stateOf(registration_->status()) : State::unavailable;
     if (state == state_) return;
     state_ = state;
     Q_EMIT stateChanged(state_);
@@ -180,9 +176,8 @@ QString HelperClient::helperName() const {
 
 HelperChannel& HelperClient::connection() {
     if (connection_ && connection_->isOpen()) return *connection_;
-    auto* channel = new HelperChannel(
-        options_.connect ? options_.connect() : HelperConnection::connect(options_.socketPath),
-        this);
+    auto* channel =
+        new HelperChannel(options_.connect ? options_.connect() : HelperConnection::connect(options_.socketPath), this);
     // A connection that ends is dropped, unless another has taken its place already.
     connect(channel, &HelperChannel::closed, this, [this, channel] {
         if (connection_ == channel) connection_ = nullptr;
@@ -234,16 +229,15 @@ QCoro::Task<HelperClient::Hello> HelperClient::checkHelper(std::stop_token stop)
     if (embeddedHelper_) {
         std::string expected = BuildString::of(*embeddedHelper_);
         if (answer.build != expected) {
-            qCInfo(helperTrace).noquote() << "helper: build" << QString::fromStdString(answer.build)
-                                          << "is stale, asking it to quit";
+            qCInfo(helperTrace).noquote()
+                << "helper: build" << QString::fromStdString(answer.build) << "is stale, asking it to quit";
             co_await quit();
             expected = BuildString::of(*embeddedHelper_);
             QCoro::Task<Hello> afterQuit = hello();
             answer = co_await afterQuit;
             // The old helper may still be answering while it winds down: ask again on fresh
             // connections until the new one does.
-            for (int attempt = 0; attempt < options_.restartAttempts && answer.build != expected;
-                 ++attempt) {
+            for (int attempt = 0; attempt < options_.restartAttempts && answer.build != expected; ++attempt) {
                 co_await pause(options_.restartPause, stop);
                 dropConnection();
                 try {
@@ -255,8 +249,7 @@ QCoro::Task<HelperClient::Hello> HelperClient::checkHelper(std::stop_token stop)
             }
             if (answer.build != expected) {
                 qCInfo(helperTrace).noquote()
-                    << "helper: still build" << QString::fromStdString(answer.build)
-                    << "after the restart";
+                    << "helper: still build" << QString::fromStdString(answer.build) << "after the restart";
             }
         }
     }
@@ -313,8 +306,8 @@ QCoro::Task<HelperClient::Moved> HelperClient::moveToTrash(std::string path, Dat
     // Whole seconds and the fraction apart: a count of nanoseconds since 1970 has more digits
     // than a double keeps.
     const auto whole = std::chrono::floor<std::chrono::seconds>(scanDate.time_since_epoch());
-    const double since = static_cast<double>(whole.count()) +
-                         std::chrono::duration<double>(scanDate.time_since_epoch() - whole).count();
+    const double since =
+        static_cast<double>(whole.count()) + std::chrono::duration<double>(scanDate.time_since_epoch() - whole).count();
     HelperChannel::Reply pending = send(MoveToTrashRequest{std::move(path), since});
     HelperChannel::Outcome outcome = co_await pending;
     auto reply = replyAs<MoveToTrashReply>(std::move(outcome));
@@ -323,10 +316,9 @@ QCoro::Task<HelperClient::Moved> HelperClient::moveToTrash(std::string path, Dat
                     FileIdentity(reply.device, reply.inode)};
 }
 
-QCoro::Task<> HelperClient::putBack(std::string inTrash, std::string original,
-                                    FileIdentity identity) {
-    HelperChannel::Reply pending = send(
-        PutBackRequest{std::move(inTrash), std::move(original), identity.device, identity.inode});
+QCoro::Task<> HelperClient::putBack(std::string inTrash, std::string original, FileIdentity identity) {
+    HelperChannel::Reply pending =
+        send(PutBackRequest{std::move(inTrash), std::move(original), identity.device, identity.inode});
     HelperChannel::Outcome outcome = co_await pending;
     auto reply = replyAs<PutBackReply>(std::move(outcome));
     if (reply.error) throw Failure::refused(std::move(*reply.error));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helper_channel.h"
+
 #include "helperlink/helper_connection.h"
 #include "helperlink/helper_message.h"
 #include "helperlink/service_names.h"
@@ -13,13 +14,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <qcoro/qcorotask.h>
+
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <qcoro/qcorotask.h>
 #include <stop_token>
 #include <string>
 
@@ -67,9 +70,7 @@ public:
     public:
         enum class Case { connection, refused, unavailable, notEnabled };
 
-        static Failure connection(std::string message) {
-            return Failure(Case::connection, std::move(message));
-        }
+        static Failure connection(std::string message) { return Failure(Case::connection, std::move(message)); }
         static Failure refused(std::string word) { return Failure(Case::refused, std::move(word)); }
         static Failure unavailable() { return Failure(Case::unavailable, {}); }
         static Failure notEnabled() { return Failure(Case::notEnabled, {}); }
@@ -110,10 +111,9 @@ public:
 
     static constexpr const char* fullDiskAccessKey = "helperHadFullDiskAccess";
 
-    HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings,
-                 Options options, QObject* parent = nullptr);
-    HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings,
+    HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings, Options options,
                  QObject* parent = nullptr);
+    HelperClient(std::unique_ptr<HelperRegistration> registration, SettingsStore& settings, QObject* parent = nullptr);
     ~HelperClient() override;
 
     State state() const { return state_; }

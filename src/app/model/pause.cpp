@@ -1,6 +1,7 @@
 #include "pause.h"
 
 #include <QTimer>
+
 #include <coroutine>
 #include <memory>
 
@@ -14,8 +15,7 @@ struct Timeout {
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> waiting) {
         QObject::connect(
-            &timer, &QTimer::timeout, &timer, [waiting] { waiting.resume(); },
-            Qt::SingleShotConnection);
+            &timer, &QTimer::timeout, &timer, [waiting] { waiting.resume(); }, Qt::SingleShotConnection);
     }
     void await_resume() const noexcept {}
 };

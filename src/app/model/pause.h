@@ -1,7 +1,8 @@
 #pragma once
 
-#include <chrono>
 #include <qcoro/qcorotask.h>
+
+#include <chrono>
 #include <stop_token>
 
 namespace hollowmere {

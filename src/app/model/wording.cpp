@@ -1,6 +1,7 @@
 #include "wording.h"
 
 #include <QCoreApplication>
+
 #include <array>
 #include <utility>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <string>
 #include <string_view>
 

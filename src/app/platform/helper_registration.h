@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
-#include <optional>
+
 #include <qcoro/qcorotask.h>
+
+#include <optional>
 
 namespace hollowmere {
 

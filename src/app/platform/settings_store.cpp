@@ -3,8 +3,7 @@
 namespace hollowmere {
 
 SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QStringLiteral("Hollowmere"),
-                                            QStringLiteral("Hollowmere"))) {}
+    : settings_(std::make_unique<QSettings>(QStringLiteral("Hollowmere"), QStringLiteral("Hollowmere"))) {}
 
 SettingsStore::SettingsStore(const QString& file)
     : settings_(std::make_unique<QSettings>(file, QSettings::IniFormat)) {}

@@ -3,6 +3,7 @@
 #include "helperlink/service_names.h"
 
 #include <QProcess>
+
 #include <qcoro/qcorosignal.h>
 
 namespace hollowmere {
@@ -58,13 +59,11 @@ HelperRegistration::Status SystemdRegistration::status() {
 
 QCoro::Task<std::optional<QString>> SystemdRegistration::enable() {
     QProcess process;
-    process.start(commands_.pkexec,
-                  {commands_.systemctl, QStringLiteral("enable"), QStringLiteral("--now"), unit_});
+    process.start(commands_.pkexec, {commands_.systemctl, QStringLiteral("enable"), QStringLiteral("--now"), unit_});
     if (!process.waitForStarted()) co_return process.errorString();
     // The administrator may take a while to type the password: no time limit.
     if (process.state() != QProcess::NotRunning) co_await qCoro(&process, &QProcess::finished);
-    if (process.exitStatus() != QProcess::NormalExit)
-        co_return QStringLiteral("%1 crashed").arg(commands_.pkexec);
+    if (process.exitStatus() != QProcess::NormalExit) co_return QStringLiteral("%1 crashed").arg(commands_.pkexec);
     switch (process.exitCode()) {
     case 0:
         co_return std::nullopt;
@@ -74,10 +73,9 @@ QCoro::Task<std::optional<QString>> SystemdRegistration::enable() {
         co_return QStringLiteral("not authorised");
     default:
         const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
-        co_return said.isEmpty() ? QStringLiteral("%1 exited with status %2")
-                                       .arg(commands_.pkexec)
-                                       .arg(process.exitCode())
-                                 : said;
+        co_return said.isEmpty()
+            ? QStringLiteral("%1 exited with status %2").arg(commands_.pkexec).arg(process.exitCode())
+            : said;
     }
 }
 
