@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 
 #ifndef SO_PEERPIDFD
 #define SO_PEERPIDFD 77 // Linux 6.5; older headers lack it
@@ -44,13 +43,6 @@ bool stillRunning(const UniqueFd& process) {
 }
 
 } // namespace
-
-std::optional<std::string> Installation::ownExecutable() {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return std::nullopt;
-    return std::string(buffer, static_cast<size_t>(n));
-}
 
 Installation::Installation(std::string helperExecutable)
     : helper_(std::move(helperExecutable))

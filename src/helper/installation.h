@@ -12,9 +12,6 @@ namespace hollowmere {
 // must pass InstallLayout::unsafeFile.
 class Installation {
 public:
-    // The helper executable of this process; absent when the kernel cannot tell.
-    static std::optional<std::string> ownExecutable();
-
     explicit Installation(std::string helperExecutable);
 
     const std::string& helper() const { return helper_; }

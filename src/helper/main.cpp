@@ -7,6 +7,7 @@
 #include "socket_activation.h"
 
 #include "helperlink/build_string.h"
+#include "helperlink/install_layout.h"
 #include "helperlink/service_names.h"
 
 #include <unistd.h>
@@ -32,7 +33,7 @@ int main() {
         return EXIT_FAILURE;
     }
 
-    const std::optional<std::string> executable = Installation::ownExecutable();
+    const std::optional<std::string> executable = InstallLayout::ownExecutable();
     if (!executable) {
         log.error({"not signed by a team: exiting"});
         return EXIT_FAILURE;

@@ -1,7 +1,9 @@
 #include "install_layout.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 
@@ -37,6 +39,13 @@ std::string beside(const std::string& executable, const char* way) {
 }
 
 } // namespace
+
+std::optional<std::string> InstallLayout::ownExecutable() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return std::nullopt;
+    return std::string(buffer, static_cast<size_t>(n));
+}
 
 std::string InstallLayout::appOf(const std::string& helperExecutable) {
     return beside(helperExecutable, helperToApp);

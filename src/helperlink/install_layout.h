@@ -10,6 +10,9 @@ namespace hollowmere {
 // trustworthy. Both ends judge each other by these rules.
 namespace InstallLayout {
 
+// The executable of this process, as the kernel names it; absent when it cannot tell.
+std::optional<std::string> ownExecutable();
+
 // The app that a helper at `helperExecutable` serves, and the helper an app installed at
 // `appExecutable` carries. Neither looks at the disk.
 std::string appOf(const std::string& helperExecutable);

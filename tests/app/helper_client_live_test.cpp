@@ -2,6 +2,7 @@
 // whose app is the helper tests' client program: it connects, sees the helper answer, and
 // hands the connection over to this process.
 #include "helper_process.h"
+#include "support/privileges.h"
 #include "run_task.h"
 
 #include "helperlink/build_string.h"
@@ -20,9 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Failure = HelperClient::Failure;
-
-#define REQUIRE_ROOT()                                                                                                 \
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the helper admits only a root-owned app"
 
 class EnabledRegistration : public HelperRegistration {
 public:
@@ -63,7 +61,7 @@ QCoro::Task<DiskScanner::Progress> scanUnderWay(HelperClient* client) {
 }
 
 TEST(HelperClientLive, ScansAsRootAndReportsTheHelpersWords) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     test::HelperProcess helper;
     LiveClient client(helper);
     ASSERT_EQ(client->state(), HelperClient::State::enabled);
@@ -111,7 +109,7 @@ TEST(HelperClientLive, ScansAsRootAndReportsTheHelpersWords) {
 }
 
 TEST(HelperClientLive, ReplacesAHelperLeftFromAnotherBuild) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     test::HelperStart start;
     start.restartsOnDemand = true;
     test::HelperProcess helper(start);
@@ -132,7 +130,7 @@ TEST(HelperClientLive, ReplacesAHelperLeftFromAnotherBuild) {
 }
 
 TEST(HelperClientLive, QuitEndsTheHelperAndTheNextCallStartsAnother) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     test::HelperStart start;
     start.restartsOnDemand = true;
     test::HelperProcess helper(start);

@@ -5,6 +5,7 @@
 #include "helperlink/failure_words.h"
 #include "model/helper_client.h"
 #include "scankit/cancellation.h"
+#include "support/privileges.h"
 #include "support/temp_dir.h"
 #include "support/tree_builder.h"
 
@@ -26,9 +27,6 @@ using Failure = HelperClient::Failure;
 using Status = HelperRegistration::Status;
 using test::FakeHelper;
 using test::runTask;
-
-#define REQUIRE_ROOT()                                                                                                 \
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: only a root-owned app may use the helper"
 
 class FakeRegistration : public HelperRegistration {
 public:
@@ -133,7 +131,7 @@ TEST_F(HelperClientTest, ACopyThatCannotHaveAHelperIsUnavailable) {
 }
 
 TEST_F(HelperClientTest, StateFollowsTheRegistration) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     FakeHelper helper([](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{"b", true, true}); });
     registration->status = Status::notRegistered;
     auto client = makeClient(&helper);
@@ -168,7 +166,7 @@ TEST_F(HelperClientTest, StateFollowsTheRegistration) {
 }
 
 TEST_F(HelperClientTest, TurnsEveryWordIntoItsSentence) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     const struct {
         std::string_view word;
         const char* sentence;
@@ -220,7 +218,7 @@ TEST_F(HelperClientTest, TurnsEveryWordIntoItsSentence) {
 }
 
 TEST_F(HelperClientTest, ConvertsEachReply) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     test::TreeBuilder builder("/data");
     builder.add(0, {{"a", FileTree::Kind::file, 4096}, {"b", FileTree::Kind::folder}});
     const FileTree tree = builder.build();
@@ -270,7 +268,7 @@ TEST_F(HelperClientTest, ConvertsEachReply) {
 }
 
 TEST_F(HelperClientTest, ForwardsAStopAsCancelScanWhileProgressIsAnswered) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     std::optional<uint32_t> held;
     FakeHelper helper([&held](uint32_t id, const HelperRequest& request) -> FakeHelper::Action {
         switch (messageOf(request)) {
@@ -304,7 +302,7 @@ TEST_F(HelperClientTest, ForwardsAStopAsCancelScanWhileProgressIsAnswered) {
 }
 
 TEST_F(HelperClientTest, AHelperThatCannotBeReachedIsAConnectionFailure) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     // Nothing listens at the socket.
     auto unreachable = makeClient();
     const Failure failure = failureOf(unreachable->hello());
@@ -333,7 +331,7 @@ TEST_F(HelperClientTest, AHelperThatCannotBeReachedIsAConnectionFailure) {
 }
 
 TEST_F(HelperClientTest, ReplacesAStaleHelper) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     const std::string expected = BuildString::of(installation.helper());
     const struct {
         const char* what;
@@ -363,7 +361,7 @@ TEST_F(HelperClientTest, ReplacesAStaleHelper) {
 }
 
 TEST_F(HelperClientTest, AStopCutsTheWaitsForAStaleHelperShort) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     FakeHelper helper([](uint32_t id, const HelperRequest& request) {
         if (messageOf(request) == HelperMessage::quit) return reply(id, QuitReply{});
         return reply(id, HelloReply{"old", true, true});
@@ -380,7 +378,7 @@ TEST_F(HelperClientTest, AStopCutsTheWaitsForAStaleHelperShort) {
 }
 
 TEST_F(HelperClientTest, RemembersFullDiskAccessAcrossRestarts) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("only a root-owned app may use the helper");
     bool access = true;
     const std::string build = BuildString::of(installation.helper());
     FakeHelper helper([&](uint32_t id, const HelperRequest&) { return reply(id, HelloReply{build, true, access}); });

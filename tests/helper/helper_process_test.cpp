@@ -7,6 +7,7 @@
 #include "scankit/disk_scanner.h"
 #include "scankit/file_identity.h"
 #include "support/scratch_volume.h"
+#include "support/privileges.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +39,6 @@ constexpr auto exitTimeout = 30s;
 // larger one for a scan that must outlast another's.
 constexpr const char* largeFolder = "/usr";
 constexpr const char* largerFolder = "/";
-
-#define REQUIRE_ROOT()                                                                             \
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the helper admits only a root-owned app"
 
 template <class Reply> Reply call(HelperConnection& connection, const HelperRequest& request) {
     const uint32_t id = connection.send(request);
@@ -105,7 +103,7 @@ TEST(HelperProcess, RefusesToStartWithoutItsIdentityOrATrustedInstallation) {
 }
 
 TEST(HelperProcess, ServesAnAdministratorEveryMessage) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     test::TempDir data;
     data.mkdir("tree");
     data.mkdir("tree/docs");
@@ -204,7 +202,7 @@ TEST(HelperProcess, ServesAnAdministratorEveryMessage) {
 }
 
 TEST(HelperProcess, AnswersOnlyTheOpenMessagesToOtherUsers) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     HelperConnection administrator = helper.connectAsApp();
     HelperConnection user = helper.connectAsApp(nobody);
@@ -234,7 +232,7 @@ TEST(HelperProcess, AnswersOnlyTheOpenMessagesToOtherUsers) {
 }
 
 TEST(HelperProcess, RefusesEveryClientButItsApp) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     const std::string elsewhere = helper.dir() / "elsewhere/hollowmere";
     test::install(helper.appPath(), elsewhere, 0755);
@@ -268,7 +266,7 @@ TEST(HelperProcess, RefusesEveryClientButItsApp) {
 }
 
 TEST(HelperProcess, EndsWhenNoConnectionItAdmitsComes) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     {
         HelperConnection stranger = HelperConnection::connect(helper.socketPath());
@@ -281,7 +279,7 @@ TEST(HelperProcess, EndsWhenNoConnectionItAdmitsComes) {
 }
 
 TEST(HelperProcess, EndsWhenTheLastConnectionCloses) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     std::optional<HelperConnection> first = helper.connectAsApp();
     HelperConnection second = helper.connectAsApp();
@@ -296,7 +294,7 @@ TEST(HelperProcess, EndsWhenTheLastConnectionCloses) {
 }
 
 TEST(HelperProcess, DropsHostileConnectionsAndServesTheOthers) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     HelperConnection keeper = helper.connectAsApp();
 
@@ -362,7 +360,7 @@ TEST(HelperProcess, DropsHostileConnectionsAndServesTheOthers) {
 }
 
 TEST(HelperProcess, StopsTheScanOfAClientThatLeaves) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("the helper admits only a root-owned app");
     HelperProcess helper;
     HelperConnection staying = helper.connectAsApp();
     {

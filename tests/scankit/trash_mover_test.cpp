@@ -1,6 +1,7 @@
 #include "scankit/trash_info.h"
 #include "scankit/trash_mover.h"
 #include "support/scratch_volume.h"
+#include "support/privileges.h"
 #include "support/temp_dir.h"
 #include "trash_fixture.h"
 
@@ -33,9 +34,6 @@ namespace {
 
 constexpr uint32_t alice = 1500; // the administrator in the tests that need root
 constexpr uint32_t bob = 1501;
-
-#define REQUIRE_ROOT()                                                                             \
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give items and homes to other users"
 
 // A temporary world: homes with fake account records and the steps a mover reported.
 class World {
@@ -438,7 +436,7 @@ TEST(TrashMover, PutsBackOnlyTheSameItemFromDirectlyInItsOwnersTrash) {
 }
 
 TEST(TrashMover, RoutesItemsToTheTrashOfTheHomesUser) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("it gives items and homes to other users");
     World world;
     world.addUser(alice, alice, "alice");
     world.addUser(bob, bob + 100, "bob");
@@ -494,7 +492,7 @@ TEST(TrashMover, RoutesItemsToTheTrashOfTheHomesUser) {
 }
 
 TEST(TrashMover, RefusesATrashOfAnotherOwner) {
-    REQUIRE_ROOT();
+    REQUIRE_ROOT("it gives items and homes to other users");
     World world;
     world.addUser(alice, alice, "alice");
     world.dir.mkdir("home/alice/.local");

@@ -1,6 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
 #include <functional>
+
+// Skips the test, saying what it needs root for, unless this process is root.
+#define REQUIRE_ROOT(reason)                                                                                           \
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: " << (reason)
 
 namespace hollowmere::test {
 

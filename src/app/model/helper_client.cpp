@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <climits>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -51,13 +50,6 @@ std::optional<std::string_view> sentenceFor(const std::string& word) {
         if (word == known) return sentence;
     }
     return std::nullopt;
-}
-
-std::string ownExecutable() {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return {};
-    return std::string(buffer, static_cast<size_t>(n));
 }
 
 bool isRegularFile(const std::string& path) {
@@ -137,7 +129,8 @@ HelperClient::HelperClient(std::unique_ptr<HelperRegistration> registration, Set
     helperHasFullDiskAccess_ = settings_.boolean(QLatin1String(fullDiskAccessKey));
     isAdministrator_ = Administrator::test(::getuid());
     appIdentifier_ = std::string(ServiceNames::appIdentifier);
-    const std::string app = options_.appExecutable.empty() ? ownExecutable() : options_.appExecutable;
+    const std::string app = options_.appExecutable.empty() ? InstallLayout::ownExecutable().value_or(std::string())
+                                                           : options_.appExecutable;
     // A helper serves only an app that nobody but root can change: any other copy has none.
     if (!app.empty() && !InstallLayout::unsafeFile(app)) {
         team_ = std::filesystem::path(app).parent_path().parent_path().string();
